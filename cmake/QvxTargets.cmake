@@ -1,0 +1,51 @@
+# Compile settings shared by every target of ours.
+#
+# qvx_defaults(target): C++20, warnings as errors, and on Windows the size
+# rules: no exceptions, no RTTI, -Os, sections garbage-collected, static
+# runtime, stripped.
+
+if(WIN32)
+  # A build must not embed the machine's paths; ninja passes absolute ones.
+  set(QVX_PREFIX_MAP "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
+endif()
+
+function(qvx_defaults target)
+  get_target_property(kind ${target} TYPE)
+  if(kind STREQUAL "INTERFACE_LIBRARY")
+    return()
+  endif()
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE
+      -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
+      -fno-asynchronous-unwind-tables -fno-ident ${QVX_PREFIX_MAP})
+    target_compile_definitions(${target} PRIVATE QVX_WINDOWS=1)
+    if(kind STREQUAL "EXECUTABLE")
+      target_link_options(${target} PRIVATE
+        -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections
+        -Wl,--no-insert-timestamp -Wl,--build-id=none)
+    endif()
+  elseif(QVX_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# qvx_gui_executable(target sources...): a Windows GUI program, subsystem 4.0,
+# so that it starts on every 32-bit Windows from 95 and NT 4.0 on.
+function(qvx_gui_executable target)
+  add_executable(${target} WIN32 ${ARGN})
+  qvx_defaults(${target})
+  target_link_options(${target} PRIVATE -mwindows
+    -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+endfunction()
+
+# qvx_test(target sources...): a GoogleTest program of the host build, each
+# test registered with ctest.
+function(qvx_test target)
+  add_executable(${target} ${ARGN})
+  qvx_defaults(${target})
+  target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,1 @@
+// Keeps a library configurable while its folder has no source yet.
