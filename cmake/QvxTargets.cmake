@@ -49,3 +49,26 @@ function(qvx_test target)
   target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# qvx_wine_test(NAME name COMMAND exe args... [TIMEOUT seconds]): a ctest test
+# of a Windows build that runs exe under wine in a fresh prefix of its own,
+# copied from a template prefix made once per build tree (see
+# tests/wine/run-in-prefix.sh). exe may be a target of this build. The test
+# passes when the program exits with 0.
+function(qvx_wine_test)
+  cmake_parse_arguments(PARSE_ARGV 0 QWT "" "NAME;TIMEOUT" "COMMAND")
+  if(NOT QWT_NAME OR NOT QWT_COMMAND)
+    message(FATAL_ERROR "qvx_wine_test needs NAME and COMMAND")
+  endif()
+  if(NOT QWT_TIMEOUT)
+    set(QWT_TIMEOUT 240)
+  endif()
+  list(POP_FRONT QWT_COMMAND exe)
+  if(TARGET ${exe})
+    set(exe $<TARGET_FILE:${exe}>)
+  endif()
+  add_test(NAME ${QWT_NAME}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-in-prefix.sh
+            ${CMAKE_BINARY_DIR} ${QWT_NAME} ${exe} ${QWT_COMMAND})
+  set_tests_properties(${QWT_NAME} PROPERTIES TIMEOUT ${QWT_TIMEOUT} LABELS wine)
+endfunction()

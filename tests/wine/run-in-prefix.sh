@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# run-in-prefix.sh BUILD_DIR NAME EXE [ARGS...]
+#
+# Runs a Windows program under wine in a fresh prefix of its own and exits
+# with the program's exit code.
+#
+# - A template prefix is made once per build tree (BUILD_DIR/wine/template,
+#   under a lock, so parallel tests share one wineboot) and copied with cp -a
+#   for every run, so each test starts from the same clean machine.
+# - Wine never sees the real home: HOME points into the build tree, the user's
+#   shell folders in the prefix are plain folders inside the prefix, and
+#   winemenubuilder is disabled so no .desktop files are written anywhere.
+# - The program runs on $DISPLAY when set, otherwise on an Xvfb started here.
+# - A line "SCREENSHOT <name>" on the program's stdout saves the screen to
+#   $QVX_SCREENSHOT_DIR/<name>.png (default BUILD_DIR/screenshots) and then
+#   creates C:\qvx-shots\<name>.done, which the program may wait for.
+# - QVX_KEEP_PREFIX=1 keeps the prefix of a passing run (failing runs always
+#   keep it) in BUILD_DIR/wine/runs/NAME.
+set -uo pipefail
+
+if [ $# -lt 3 ]; then
+  echo "usage: $0 BUILD_DIR NAME EXE [ARGS...]" >&2
+  exit 2
+fi
+build=$(cd "$1" && pwd)
+name=$2
+exe=$3
+shift 3
+
+wine_root=$build/wine
+template=$wine_root/template
+run_dir=$wine_root/runs/$name
+shots=${QVX_SCREENSHOT_DIR:-$build/screenshots}
+mkdir -p "$wine_root/runs" "$shots"
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
+unset WINEARCH WINELOADER WINESERVER
+
+xvfb_pid=
+cleanup() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k >/dev/null 2>&1
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+# Xvfb picks a free display itself (-displayfd) and reports it once it
+# accepts clients, so parallel runs never race for a display number.
+start_xvfb() {
+  local dfile=$run_dir.display
+  rm -f "$dfile"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dfile" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local i
+  for i in $(seq 1 100); do
+    if [ -s "$dfile" ]; then
+      export DISPLAY=":$(head -n1 "$dfile")"
+      rm -f "$dfile"
+      return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "run-in-prefix: Xvfb did not start" >&2
+  return 1
+}
+
+# Wine links the user's Desktop, Documents etc. to folders of $HOME. Replace
+# those links by folders inside the prefix so that a copied prefix is
+# self-contained and nothing reaches any home.
+unlink_user_folders() {
+  local link
+  while IFS= read -r -d '' link; do
+    rm -f "$link" && mkdir -p "$link"
+  done < <(find "$1/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
+}
+
+make_template() {
+  (
+    flock -w 300 9 || { echo "run-in-prefix: template lock timed out" >&2; exit 1; }
+    [ -f "$template/.qvx-ready" ] && exit 0
+    rm -rf "$template" "$wine_root/home-template"
+    mkdir -p "$wine_root/home-template"
+    export WINEPREFIX=$template HOME=$wine_root/home-template
+    timeout 180 wineboot -i >/dev/null 2>&1
+    timeout 60 wineserver -w
+    unlink_user_folders "$template"
+    touch "$template/.qvx-ready"
+  ) 9>"$wine_root/template.lock"
+}
+
+# Passes the program's output through and serves its screenshot requests.
+serve_output() {
+  local line shot
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    printf '%s\n' "$line"
+    if [[ $line =~ ^SCREENSHOT\ ([A-Za-z0-9_.-]+)$ ]]; then
+      shot=${BASH_REMATCH[1]}
+      import -display "$DISPLAY" -window root "$shots/$shot.png" 2>/dev/null ||
+        echo "run-in-prefix: screenshot $shot failed" >&2
+      mkdir -p "$WINEPREFIX/drive_c/qvx-shots"
+      touch "$WINEPREFIX/drive_c/qvx-shots/$shot.done"
+    fi
+  done
+}
+
+drop_wine32_notice() {
+  grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-architecture' \
+    -e 'apt-get install wine32' >&2
+}
+
+if [ -z "${DISPLAY:-}" ]; then
+  start_xvfb || exit 1
+fi
+
+make_template 2> >(drop_wine32_notice) || exit 1
+[ -f "$template/.qvx-ready" ] || { echo "run-in-prefix: no template prefix" >&2; exit 1; }
+
+rm -rf "$run_dir"
+mkdir -p "$run_dir/home"
+cp -a "$template" "$run_dir/prefix"
+export WINEPREFIX=$run_dir/prefix HOME=$run_dir/home
+
+wine "$exe" "$@" 2> >(drop_wine32_notice) | serve_output
+rc=${PIPESTATUS[0]}
+
+# Let the prefix's wineserver end by itself, but never wait for it forever.
+if ! timeout 30 wineserver -w; then
+  echo "run-in-prefix: wineserver did not end, killing it" >&2
+  wineserver -k >/dev/null 2>&1
+fi
+
+if [ "$rc" -eq 0 ] && [ -z "${QVX_KEEP_PREFIX:-}" ]; then
+  rm -rf "$run_dir"
+fi
+exit "$rc"
