@@ -78,7 +78,7 @@ unlink_user_folders() {
   local link
   while IFS= read -r -d '' link; do
     rm -f "$link" && mkdir -p "$link"
-  done < <(find "$1/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
+  done < <(find "$1/drive_c/users" -type l -print0)
 }
 
 make_template() {
@@ -123,9 +123,18 @@ fi
 make_template 2> >(drop_wine32_notice) || exit 1
 [ -f "$template/.qvx-ready" ] || { echo "run-in-prefix: no template prefix" >&2; exit 1; }
 
+# A prefix holds some 700 MB of program images that no run writes to: share
+# those with the template through hard links and copy every other file
+# (registry, ini files, user folders), which a run may rewrite in place.
+copy_prefix() {
+  cp -al "$template" "$1" || return 1
+  find "$1" -type f ! -iregex '.*\.\(dll\|exe\|drv\|sys\|ocx\|cpl\|acm\|ax\|ds\|tlb\|nls\|msstyles\|ttf\|fon\|sfd\)' \
+    -exec sh -c 'for f; do cp -p "$f" "$f.qvx-copy" && mv -f "$f.qvx-copy" "$f"; done' sh {} +
+}
+
 rm -rf "$run_dir"
 mkdir -p "$run_dir/home"
-cp -a "$template" "$run_dir/prefix"
+copy_prefix "$run_dir/prefix" || { echo "run-in-prefix: cannot copy the template" >&2; exit 1; }
 export WINEPREFIX=$run_dir/prefix HOME=$run_dir/home
 
 wine "$exe" "$@" 2> >(drop_wine32_notice) | serve_output
