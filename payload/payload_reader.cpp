@@ -1,0 +1,78 @@
+#include "payload/payload_reader.h"
+
+#include <algorithm>
+
+#include "payload/target_names.h"
+
+namespace qvx {
+namespace {
+
+// Where the expanded size lies in a stored body (offset 10 of the full file).
+constexpr std::size_t kExpandedSizeOffset = 6;
+
+}  // namespace
+
+std::uint32_t ReadLittleEndian32(const std::uint8_t* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+std::uint32_t PayloadEntry::expandedSize() const {
+  return body.size() >= kStoredHeaderSize ? ReadLittleEndian32(&body[kExpandedSizeOffset]) : 0;
+}
+
+PayloadEntry EntryAt(std::span<const std::uint8_t> payload, std::size_t offset) {
+  PayloadEntry entry;
+  entry.offset = offset;
+  // A payload cut before its terminator is broken, not finished: the files
+  // it lacks must not go missing quietly.
+  if (offset > payload.size() || payload.size() - offset < kEntryLengthSize) {
+    entry.kind = EntryKind::Broken;
+    return entry;
+  }
+  entry.length = ReadLittleEndian32(&payload[offset]);
+  if (entry.length == 0) {
+    entry.kind = EntryKind::End;
+    return entry;
+  }
+  const std::size_t bodyOffset = offset + kEntryLengthSize;
+  if (entry.length < kStoredHeaderSize || payload.size() - bodyOffset < entry.length) {
+    entry.kind = EntryKind::Broken;
+    return entry;
+  }
+  entry.kind = EntryKind::Entry;
+  entry.body = payload.subspan(bodyOffset, entry.length);
+  return entry;
+}
+
+PayloadWalk::PayloadWalk(std::span<const std::uint8_t> payload) : payload_(payload) {
+  entry_ = EntryAt(payload_, 0);
+}
+
+bool PayloadWalk::HasNextEntry() const {
+  return index_ < kTargetCount && entry_.kind != EntryKind::End;
+}
+
+void PayloadWalk::Advance() {
+  if (!HasNextEntry()) return;
+  ++index_;
+  // Nothing after a broken entry can be located, and nothing after the sixth
+  // is ever read.
+  if (entry_.kind == EntryKind::Broken || index_ == kTargetCount) {
+    entry_ = PayloadEntry{};
+    return;
+  }
+  entry_ = EntryAt(payload_, entry_.next());
+}
+
+std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload) {
+  std::uint32_t largest = kMinExpansionCapacity;
+  for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
+    if (walk.Entry().kind == EntryKind::Entry) {
+      largest = std::max(largest, walk.Entry().expandedSize());
+    }
+  }
+  return largest;
+}
+
+}  // namespace qvx

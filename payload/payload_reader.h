@@ -1,0 +1,75 @@
+// The payload: the installer's files as one block of bytes, entry after entry
+// from offset 0, closed by a zero length:
+//
+//   length L   4 bytes, unsigned 32-bit little-endian, at any offset (no
+//              alignment); 0 is the terminator
+//   body       L bytes: a compressed file (lz_expand.h) without its first
+//              four bytes "SZDD", so its first 10 bytes are the rest of the
+//              header, ending with the expanded size
+//
+// Entry i becomes target file i (target_names.h). The walk never reads
+// outside the payload: an entry whose length field or body runs past the end,
+// or whose body is shorter than its 10 header bytes, is reported as broken.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace qvx {
+
+inline constexpr std::size_t kEntryLengthSize = 4;
+// The header bytes a stored body keeps: the compressed-file header less "SZDD".
+inline constexpr std::size_t kStoredHeaderSize = 10;
+// The expansion buffer is never smaller than this.
+inline constexpr std::uint32_t kMinExpansionCapacity = 2000000;
+
+std::uint32_t ReadLittleEndian32(const std::uint8_t* bytes);
+
+enum class EntryKind {
+  End,     // the terminator
+  Entry,   // a length and a body that the payload holds whole
+  Broken,  // a length field or body that runs past the end, or a body under 10 bytes
+};
+
+struct PayloadEntry {
+  EntryKind kind = EntryKind::End;
+  std::size_t offset = 0;              // of the length field
+  std::uint32_t length = 0;            // L, when the length field lies inside the payload
+  std::span<const std::uint8_t> body;  // the L bytes after the length field (Entry only)
+
+  // Offset of the next entry's length field (Entry only).
+  std::size_t next() const { return offset + kEntryLengthSize + length; }
+  // The expanded size stored in the body's header (Entry only).
+  std::uint32_t expandedSize() const;
+};
+
+// What lies at offset of the payload.
+PayloadEntry EntryAt(std::span<const std::uint8_t> payload, std::size_t offset);
+
+// The walk over a payload: entries in order, each paired with its target
+// name index, ending at the terminator, after the sixth entry, or after a
+// broken entry (which the walk does hand out, so that it fails as an entry).
+class PayloadWalk {
+ public:
+  explicit PayloadWalk(std::span<const std::uint8_t> payload);
+
+  bool HasNextEntry() const;
+  // The next entry; valid while HasNextEntry().
+  const PayloadEntry& Entry() const { return entry_; }
+  // Its index, which is the index of its target name.
+  std::size_t Index() const { return index_; }
+  void Advance();
+
+ private:
+  std::span<const std::uint8_t> payload_;
+  std::size_t index_ = 0;
+  PayloadEntry entry_;
+};
+
+// The size of the expansion buffer for a payload: the largest expanded size
+// among the entries the walk visits, and never below kMinExpansionCapacity,
+// so that every sound entry expands whole.
+std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload);
+
+}  // namespace qvx
