@@ -1,0 +1,264 @@
+// qvxpack: builds, lists, verifies and unpacks installer payloads, and
+// compresses and expands single files.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "payload/payload_reader.h"
+#include "payload/target_names.h"
+#include "tools/qvxpack/file_io.h"
+#include "tools/qvxpack/lz_compress.h"
+#include "tools/qvxpack/payload_builder.h"
+#include "tools/qvxpack/pe_resource.h"
+
+namespace {
+
+using qvx::kTargetCount;
+using qvx::kTargetNames;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+// A payload or executable to read is never near this; it only bounds memory.
+constexpr std::uint64_t kMaxInputSize = qvx::pack::kMaxFileSize;
+
+constexpr const char* kUsage =
+    "usage: qvxpack COMMAND ARGS\n"
+    "\n"
+    "  compress IN OUT          compress one file (mode A, no missing character)\n"
+    "  expand IN OUT            expand one compressed file\n"
+    "  pack -o PAYLOAD F0..F5   build a payload of the six product files, in\n"
+    "                           target-name order: QVX.exe QVX.hlp QVX.cnt\n"
+    "                           QvxUninstall.exe default.rex default.stg\n"
+    "  list PAYLOAD             list the entries: offset, stored length,\n"
+    "                           expanded size, ratio, target name\n"
+    "  verify PAYLOAD F0..F5    expand every entry and compare it with its file\n"
+    "  unpack PAYLOAD DIR       expand every entry into DIR under its target name\n"
+    "  --help                   show this text\n"
+    "\n"
+    "PAYLOAD may also be a built installer (PE32 or PE32+): its resource\n"
+    "RT_RCDATA 129, language 1033, is the payload.\n"
+    "Outputs are written whole or not at all; the exit status is 0 on success,\n"
+    "1 on failure, 2 on wrong usage.\n";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "qvxpack: %s\n", message.c_str());
+  return kExitFailure;
+}
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "qvxpack: %s\n%s", message.c_str(), kUsage);
+  return kExitUsage;
+}
+
+// Reads a payload file, or the payload resource of an executable. *payload
+// points into *file.
+bool LoadPayload(const std::string& path, Bytes* file, std::span<const std::uint8_t>* payload,
+                 std::string* error) {
+  if (!qvx::pack::ReadWholeFile(path, kMaxInputSize, file, error)) return false;
+  if (!qvx::pack::LooksLikeExecutable(*file)) {
+    *payload = *file;
+    return true;
+  }
+  if (!qvx::pack::FindResource(*file, qvx::pack::kRtRcData, qvx::pack::kPayloadResourceId,
+                               qvx::pack::kLangEnglishUs, payload, error)) {
+    *error = path + ": " + *error;
+    return false;
+  }
+  return true;
+}
+
+// Checks the payload's structure: the entries the installer walks are whole
+// and the walk ends at the terminator. *count receives their number.
+bool CheckStructure(const std::string& path, std::span<const std::uint8_t> payload,
+                    std::size_t* count, std::string* error) {
+  qvx::PayloadWalk walk(payload);
+  for (; walk.HasNextEntry(); walk.Advance()) {
+    if (walk.Entry().kind == qvx::EntryKind::Broken) {
+      *error = path + ": corrupt or truncated payload: entry " + std::to_string(walk.Index()) +
+               " at offset " + std::to_string(walk.Entry().offset) + " runs past the end";
+      return false;
+    }
+  }
+  *count = walk.Index();
+  return true;
+}
+
+int Compress(const std::string& in, const std::string& out) {
+  Bytes data;
+  std::string error;
+  if (!qvx::pack::ReadWholeFile(in, qvx::pack::kMaxFileSize, &data, &error)) return Fail(error);
+  const Bytes compressed = qvx::pack::LzCompressFile(data);
+  if (!qvx::pack::WriteFileAtomically(out, compressed, &error)) return Fail(error);
+  return kExitOk;
+}
+
+int Expand(const std::string& in, const std::string& out) {
+  Bytes data;
+  Bytes expanded;
+  std::string error;
+  if (!qvx::pack::ReadWholeFile(in, kMaxInputSize, &data, &error)) return Fail(error);
+  if (!qvx::pack::ExpandCompressedFile(data, &expanded)) {
+    return Fail(in + ": not a sound compressed file (bad header, or corrupt or truncated data)");
+  }
+  if (!qvx::pack::WriteFileAtomically(out, expanded, &error)) return Fail(error);
+  return kExitOk;
+}
+
+int Pack(const std::string& out, const std::vector<std::string>& inputs) {
+  std::vector<Bytes> files(inputs.size());
+  std::string error;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (!qvx::pack::ReadWholeFile(inputs[i], qvx::pack::kMaxFileSize, &files[i], &error)) {
+      return Fail(error);
+    }
+    // The installer takes an expansion to nothing for a failure.
+    if (files[i].empty()) return Fail(inputs[i] + ": empty file; the installer cannot install it");
+  }
+  Bytes payload;
+  if (!qvx::pack::BuildPayload(files, &payload, &error)) return Fail(error);
+  if (!qvx::pack::WriteFileAtomically(out, payload, &error)) return Fail(error);
+  return kExitOk;
+}
+
+int List(const std::string& path) {
+  Bytes file;
+  std::span<const std::uint8_t> payload;
+  std::string error;
+  std::size_t count = 0;
+  if (!LoadPayload(path, &file, &payload, &error)) return Fail(error);
+  if (!CheckStructure(path, payload, &count, &error)) return Fail(error);
+
+  std::printf("%10s %10s %10s %7s  %s\n", "offset", "stored", "expanded", "ratio", "name");
+  std::uint64_t stored = 0;
+  std::uint64_t expanded = 0;
+  std::size_t next = 0;
+  qvx::PayloadWalk walk(payload);
+  for (; walk.HasNextEntry(); walk.Advance()) {
+    const qvx::PayloadEntry& e = walk.Entry();
+    const double ratio = e.expandedSize() ? 100.0 * e.length / e.expandedSize() : 0.0;
+    std::printf("%10zu %10u %10u %6.1f%%  %s\n", e.offset, e.length, e.expandedSize(), ratio,
+                std::string(kTargetNames[walk.Index()]).c_str());
+    stored += e.length;
+    expanded += e.expandedSize();
+    next = e.next();
+  }
+  std::printf("%zu entries, %llu stored bytes for %llu expanded", count,
+              static_cast<unsigned long long>(stored), static_cast<unsigned long long>(expanded));
+  if (qvx::EntryAt(payload, next).kind == qvx::EntryKind::End) {
+    std::printf(", terminator at %zu, payload %zu bytes\n", next, payload.size());
+  } else {
+    std::printf("; what follows the sixth entry is never read by the installer\n");
+  }
+  return kExitOk;
+}
+
+int Verify(const std::string& path, const std::vector<std::string>& inputs) {
+  Bytes file;
+  std::span<const std::uint8_t> payload;
+  std::string error;
+  std::size_t count = 0;
+  if (!LoadPayload(path, &file, &payload, &error)) return Fail(error);
+  if (!CheckStructure(path, payload, &count, &error)) return Fail(error);
+  if (count != inputs.size()) {
+    return Fail(path + ": holds " + std::to_string(count) + " entries, " +
+                std::to_string(inputs.size()) + " files given");
+  }
+  int status = kExitOk;
+  qvx::PayloadWalk walk(payload);
+  for (; walk.HasNextEntry(); walk.Advance()) {
+    const std::string& input = inputs[walk.Index()];
+    const std::string name(kTargetNames[walk.Index()]);
+    Bytes expected;
+    Bytes expanded;
+    if (!qvx::pack::ReadWholeFile(input, qvx::pack::kMaxFileSize, &expected, &error)) {
+      return Fail(error);
+    }
+    if (!qvx::pack::ExpandEntry(walk.Entry(), &expanded)) {
+      status = Fail(path + ": entry " + std::to_string(walk.Index()) + " (" + name +
+                    ") does not expand to its stated size");
+    } else if (expanded != expected) {
+      status = Fail(path + ": entry " + std::to_string(walk.Index()) + " (" + name +
+                    ") differs from " + input);
+    } else {
+      std::printf("ok %s\n", name.c_str());
+    }
+  }
+  return status;
+}
+
+int Unpack(const std::string& path, const std::string& dir) {
+  Bytes file;
+  std::span<const std::uint8_t> payload;
+  std::string error;
+  std::size_t count = 0;
+  if (!LoadPayload(path, &file, &payload, &error)) return Fail(error);
+  if (!CheckStructure(path, payload, &count, &error)) return Fail(error);
+  if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    return Fail(dir + ": cannot create folder: " + std::strerror(errno));
+  }
+  // Every entry is expanded before anything is written, so that a corrupt
+  // payload leaves no files at all.
+  std::vector<Bytes> expanded(count);
+  qvx::PayloadWalk walk(payload);
+  for (; walk.HasNextEntry(); walk.Advance()) {
+    if (!qvx::pack::ExpandEntry(walk.Entry(), &expanded[walk.Index()])) {
+      return Fail(path + ": entry " + std::to_string(walk.Index()) +
+                  " is corrupt: it does not expand to its stated size");
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string target = dir + "/" + std::string(kTargetNames[i]);
+    if (!qvx::pack::WriteFileAtomically(target, expanded[i], &error)) return Fail(error);
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return Usage("no command given");
+  const std::string& command = args[0];
+  const std::size_t operands = args.size() - 1;
+
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (command == "compress" || command == "expand") {
+    if (operands != 2) return Usage(command + " takes IN and OUT");
+    return command == "compress" ? Compress(args[1], args[2]) : Expand(args[1], args[2]);
+  }
+  if (command == "pack") {
+    if (operands < 2 || args[1] != "-o") return Usage("pack takes -o PAYLOAD and six files");
+    const std::vector<std::string> inputs(args.begin() + 3, args.end());
+    if (inputs.size() != kTargetCount) {
+      return Usage("pack takes exactly six files, " + std::to_string(inputs.size()) + " given");
+    }
+    return Pack(args[2], inputs);
+  }
+  if (command == "list") {
+    if (operands != 1) return Usage("list takes one PAYLOAD");
+    return List(args[1]);
+  }
+  if (command == "verify") {
+    const std::vector<std::string> inputs(args.begin() + std::min<std::size_t>(2, args.size()),
+                                          args.end());
+    if (operands < 1 || inputs.size() != kTargetCount) {
+      return Usage("verify takes PAYLOAD and exactly six files");
+    }
+    return Verify(args[1], inputs);
+  }
+  if (command == "unpack") {
+    if (operands != 2) return Usage("unpack takes PAYLOAD and DIR");
+    return Unpack(args[1], args[2]);
+  }
+  return Usage("unknown command '" + command + "'");
+}
