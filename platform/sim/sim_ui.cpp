@@ -409,7 +409,6 @@ bool SimUi::IsIconic(WindowHandle window) {
 Size SimUi::GetClientSize(WindowHandle window) {
   const SimWindow* w = Live(window, "GetClientSize");
   if (w == nullptr) return {};
-  if (w->iconic) return {};  // a minimised window has no client area to speak of
   std::int32_t frameX = w->parent == 0 ? 2 * kBorder : 0;
   std::int32_t frameY = w->parent == 0 ? 2 * kBorder + kCaption : 0;
   return {w->rect.right - w->rect.left - frameX, w->rect.bottom - w->rect.top - frameY};
