@@ -200,9 +200,6 @@ int Unpack(const std::string& path, const std::string& dir) {
   std::size_t count = 0;
   if (!LoadPayload(path, &file, &payload, &error)) return Fail(error);
   if (!CheckStructure(path, payload, &count, &error)) return Fail(error);
-  if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-    return Fail(dir + ": cannot create folder: " + std::strerror(errno));
-  }
   // Every entry is expanded before anything is written, so that a corrupt
   // payload leaves no files at all.
   std::vector<Bytes> expanded(count);
@@ -212,6 +209,9 @@ int Unpack(const std::string& path, const std::string& dir) {
       return Fail(path + ": entry " + std::to_string(walk.Index()) +
                   " is corrupt: it does not expand to its stated size");
     }
+  }
+  if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    return Fail(dir + ": cannot create folder: " + std::strerror(errno));
   }
   for (std::size_t i = 0; i < count; ++i) {
     const std::string target = dir + "/" + std::string(kTargetNames[i]);

@@ -1,0 +1,95 @@
+#include "payload/expand_file.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/sim/sim_file_system.h"
+#include "platform/win_values.h"
+#include "tests/payload/corpus.h"
+#include "tools/qvxpack/lz_compress.h"
+
+namespace qvx {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kPath = "C:\\Target\\qvx.tmp";
+
+class ExpandFileTest : public testing::Test {
+ protected:
+  ExpandFileTest() { files_.AddDrive('C'); }
+
+  std::int32_t Run(std::uint32_t capacity) {
+    buffer_.assign(capacity, 0);
+    return ExpandFile(files_, kPath, buffer_.data(), capacity);
+  }
+
+  sim::SimFileSystem files_;
+  Bytes buffer_;
+};
+
+TEST_F(ExpandFileTest, ExpandsAFileReadInManyPieces) {
+  // Larger than one read, so groups are cut between reads.
+  const Bytes original = test::RandomBytes(100000, 9).bytes;
+  ASSERT_TRUE(files_.AddFile(kPath, pack::LzCompressFile(original)));
+  ASSERT_EQ(Run(2000000), 100000);
+  EXPECT_EQ(Bytes(buffer_.begin(), buffer_.begin() + 100000), original);
+
+  const std::vector<sim::SimFileCall> opens = files_.Calls("CreateFileA");
+  ASSERT_EQ(opens.size(), 1u);
+  EXPECT_EQ(opens[0].desiredAccess, kGenericRead);
+  EXPECT_EQ(opens[0].shareMode, kFileShareRead);
+  EXPECT_EQ(opens[0].creationDisposition, kOpenExisting);
+  EXPECT_EQ(opens[0].flagsAndAttributes, kFileAttributeNormal);
+  EXPECT_GT(files_.Calls("ReadFile").size(), 2u);
+  EXPECT_EQ(files_.OpenFileHandles(), 0);
+}
+
+TEST(ExpandFile, FailuresGiveZeroAndCloseTheFile) {
+  const Bytes good = pack::LzCompressFile(test::RandomBytes(40000, 1).bytes);
+  Bytes truncated(good.begin(), good.end() - 1);
+  Bytes badMode = good;
+  badMode[8] = 'B';
+  struct Case {
+    const char* name;
+    Bytes file;
+    const char* failing;  // operation to fail, or null
+    std::uint32_t capacity;
+  };
+  const Case cases[] = {
+      {"missing file", {}, nullptr, 2000000},
+      {"open fails", good, "CreateFileA", 2000000},
+      {"read fails", good, "ReadFile", 2000000},
+      {"truncated data", truncated, nullptr, 2000000},
+      {"mode B", badMode, nullptr, 2000000},
+      {"header alone", Bytes(good.begin(), good.begin() + 14), nullptr, 2000000},
+      {"larger than the buffer", good, nullptr, 39999},
+  };
+  for (const Case& c : cases) {
+    sim::SimFileSystem files;
+    files.AddDrive('C');
+    if (!c.file.empty()) {
+      ASSERT_TRUE(files.AddFile(kPath, c.file));
+    }
+    if (c.failing != nullptr) files.FailNext(c.failing, kErrorAccessDenied);
+    Bytes buffer(c.capacity);
+    EXPECT_EQ(ExpandFile(files, kPath, buffer.data(), c.capacity), 0) << c.name;
+    EXPECT_EQ(files.OpenFileHandles(), 0) << c.name;
+  }
+}
+
+TEST_F(ExpandFileTest, ALaterReadFailureIsNoPartialSuccess) {
+  const Bytes original = test::RandomBytes(100000, 4).bytes;
+  ASSERT_TRUE(files_.AddFile(kPath, pack::LzCompressFile(original)));
+  sim::SimFault fault;
+  fault.operation = "ReadFile";
+  fault.error = kErrorNotReady;
+  fault.skip = 2;
+  files_.InjectFault(fault);
+  EXPECT_EQ(Run(2000000), 0);
+  EXPECT_EQ(files_.OpenFileHandles(), 0);
+}
+
+}  // namespace
+}  // namespace qvx

@@ -1,0 +1,168 @@
+#include "tools/qvxpack/lz_compress.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "payload/lz_expand.h"
+#include "tests/payload/corpus.h"
+#include "tests/payload/mspack_memory.h"
+#include "tests/payload/reference_expand.h"
+
+namespace qvx {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ExpandWhole(const Bytes& file, std::size_t size) {
+  Bytes out(size);
+  const std::size_t count = LzExpandFile(file, out.data(), out.size());
+  out.resize(count);
+  return out;
+}
+
+std::vector<test::CorpusFile> RoundTripCorpus() {
+  std::vector<test::CorpusFile> corpus = test::MingwDlls(600000, 3);
+  corpus.push_back(test::SomeText());
+  corpus.push_back(test::RandomBytes(50000, 11));
+  for (test::CorpusFile& shape : test::Shapes()) corpus.push_back(std::move(shape));
+  return corpus;
+}
+
+// Counts the items of a stream under the cost model: 9 bits a literal, 17 a
+// reference.
+std::uint64_t StreamBits(std::span<const std::uint8_t> stream) {
+  std::uint64_t bits = 0;
+  for (std::size_t in = 0; in < stream.size();) {
+    const std::uint8_t flags = stream[in++];
+    for (int k = 0; k < 8 && in < stream.size(); ++k) {
+      const bool literal = flags & (1u << k);
+      bits += literal ? 9 : 17;
+      in += literal ? 1 : 2;
+    }
+  }
+  return bits;
+}
+
+// The fewest bits for input, found the slow way: at every position, every
+// window position is tried by copying from a real ring window a byte at a
+// time, as the expansion does; then the shortest path over those matches.
+std::uint64_t BruteForceOptimalBits(const Bytes& input) {
+  const std::size_t n = input.size();
+  std::vector<std::size_t> longest(n, 0);
+  std::array<std::uint8_t, 4096> window;
+  window.fill(' ');
+  std::size_t write = 4080;
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t position = 0; position < 4096; ++position) {
+      // The bytes this copy has written so far, over the window.
+      std::array<std::uint8_t, 18> written;
+      auto byteAt = [&](std::size_t index, std::size_t done) {
+        for (std::size_t k = done; k-- > 0;) {
+          if ((write + k) % 4096 == index) return written[k];
+        }
+        return window[index];
+      };
+      std::size_t length = 0;
+      while (length < 18 && i + length < n) {
+        const std::uint8_t byte = byteAt((position + length) % 4096, length);
+        if (byte != input[i + length]) break;
+        written[length++] = byte;
+      }
+      longest[i] = std::max(longest[i], length);
+      if (longest[i] == 18) break;
+    }
+    window[write] = input[i];
+    write = (write + 1) % 4096;
+  }
+  std::vector<std::uint64_t> cost(n + 1, 0);
+  for (std::size_t i = n; i-- > 0;) {
+    cost[i] = cost[i + 1] + 9;
+    for (std::size_t length = 3; length <= longest[i]; ++length) {
+      cost[i] = std::min(cost[i], cost[i + length] + 17);
+    }
+  }
+  return cost[0];
+}
+
+TEST(LzCompress, RoundTripsThroughOurExpansion) {
+  for (const test::CorpusFile& f : RoundTripCorpus()) {
+    const Bytes file = pack::LzCompressFile(f.bytes);
+    ASSERT_GE(file.size(), kLzHeaderSize);
+    LzHeader header;
+    ASSERT_TRUE(ParseLzHeader(file, &header)) << f.name;
+    EXPECT_EQ(header.expandedSize, f.bytes.size()) << f.name;
+    EXPECT_EQ(header.missingChar, 0) << f.name;
+    if (f.bytes.empty()) continue;  // a file that expands to nothing counts as failed
+    EXPECT_EQ(ExpandWhole(file, f.bytes.size()), f.bytes) << f.name;
+    // The plain expansion too: the stream must mean the same to both.
+    EXPECT_EQ(test::ReferenceExpand(std::span(file).subspan(kLzHeaderSize), f.bytes.size()),
+              f.bytes)
+        << f.name;
+  }
+}
+
+TEST(LzCompress, LibmspackExpandsEveryStreamByteIdentically) {
+  test::MspackExpander mspack;
+  for (const test::CorpusFile& f : RoundTripCorpus()) {
+    Bytes out;
+    ASSERT_TRUE(mspack.Expand(pack::LzCompressFile(f.bytes), &out)) << f.name;
+    EXPECT_EQ(out, f.bytes) << f.name;
+  }
+}
+
+TEST(LzCompress, ReachesTheFewestBitsOfTheCostModel) {
+  std::vector<test::CorpusFile> inputs;
+  const Bytes text = test::SomeText().bytes;
+  inputs.push_back({"text", Bytes(text.begin(), text.begin() + 1500)});
+  inputs.push_back({"leading spaces", Bytes(40, ' ')});
+  inputs.back().bytes.insert(inputs.back().bytes.end(), {'a', ' ', ' ', ' ', 'b'});
+  std::mt19937 rng(5);
+  Bytes few(4300);  // passes the 4096-byte window
+  for (std::uint8_t& b : few) b = "ab "[rng() % 3];
+  inputs.push_back({"three symbols past the window", few});
+  const std::vector<test::CorpusFile> dlls = test::MingwDlls(600000, 1);
+  if (!dlls.empty()) {
+    inputs.push_back({"dll head", Bytes(dlls[0].bytes.begin(), dlls[0].bytes.begin() + 2000)});
+  }
+  for (const test::CorpusFile& f : inputs) {
+    EXPECT_EQ(StreamBits(pack::LzCompressStream(f.bytes)), BruteForceOptimalBits(f.bytes))
+        << f.name;
+  }
+}
+
+TEST(LzCompress, SameInputGivesTheSameBytes) {
+  const test::CorpusFile text = test::SomeText();
+  EXPECT_EQ(pack::LzCompressFile(text.bytes), pack::LzCompressFile(text.bytes));
+}
+
+// mscompress writes its output beside its input, with '_' appended.
+TEST(LzExpandFile, ExpandsFilesMadeByMscompress) {
+  namespace fs = std::filesystem;
+  if (std::system("command -v mscompress >/dev/null 2>&1") != 0) GTEST_SKIP() << "no mscompress";
+  const fs::path dir = fs::temp_directory_path() / ("qvx-mscompress-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::vector<test::CorpusFile> corpus = test::MingwDlls(150000, 1);
+  corpus.push_back(test::SomeText());
+  corpus.push_back(test::RandomBytes(20000, 3));
+  corpus.push_back(test::Shapes()[3]);  // spaces: references into the initial window
+  for (std::size_t i = 0; i < corpus.size(); ++i) {
+    const fs::path in = dir / ("f" + std::to_string(i));
+    std::ofstream(in, std::ios::binary)
+        .write(reinterpret_cast<const char*>(corpus[i].bytes.data()),
+               static_cast<std::streamsize>(corpus[i].bytes.size()));
+    ASSERT_EQ(std::system(("mscompress " + in.string() + " >/dev/null 2>&1").c_str()), 0);
+    std::ifstream compressed(in.string() + "_", std::ios::binary);
+    const Bytes file((std::istreambuf_iterator<char>(compressed)), {});
+    EXPECT_EQ(ExpandWhole(file, corpus[i].bytes.size()), corpus[i].bytes) << corpus[i].name;
+  }
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace qvx

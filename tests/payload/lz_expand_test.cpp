@@ -1,0 +1,209 @@
+#include "payload/lz_expand.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/payload/reference_expand.h"
+
+namespace qvx {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Expands into a buffer of exactly capacity bytes, so that the sanitizers
+// see any write past it.
+Bytes Expand(const Bytes& stream, std::size_t capacity) {
+  Bytes buffer(capacity);
+  const std::size_t count = LzExpand(stream, buffer.data(), capacity);
+  EXPECT_LE(count, capacity);
+  buffer.resize(count);
+  return buffer;
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes FileOf(std::uint32_t expandedSize, const Bytes& stream) {
+  Bytes file(kLzSignature.begin(), kLzSignature.end());
+  file.push_back(kLzModeA);
+  file.push_back(0);
+  for (int shift = 0; shift < 32; shift += 8) file.push_back(std::uint8_t(expandedSize >> shift));
+  file.insert(file.end(), stream.begin(), stream.end());
+  return file;
+}
+
+// Sixteen literals A..P fill window positions 4080..4095; the write position
+// is then 0.
+Bytes SixteenLiterals() {
+  Bytes s = {0xFF, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'};
+  const Bytes more = {0xFF, 'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P'};
+  s.insert(s.end(), more.begin(), more.end());
+  return s;
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(LzExpand, WorkedExampleFromTheStartOfAProgram) {
+  const Bytes stream = {0xFF, 0x4D, 0x5A, 0x90, 0x00, 0x03, 0x00, 0x00, 0x00, 0x7D,
+                        0x04, 0xF5, 0xF0, 0xFF, 0xFF, 0x00, 0x00, 0xB8, 0xF5, 0xF0};
+  const Bytes expected = {0x4D, 0x5A, 0x90, 0x00, 0x03, 0x00, 0x00, 0x00, 0x04, 0x00,
+                          0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00};
+  EXPECT_EQ(Expand(stream, 2000000), expected);
+}
+
+struct EdgeCase {
+  const char* name;
+  Bytes stream;
+  std::size_t capacity;
+  Bytes expected;
+};
+
+class LzExpandEdge : public testing::TestWithParam<EdgeCase> {};
+
+TEST_P(LzExpandEdge, YieldsExactlyTheExpectedBytes) {
+  const EdgeCase& c = GetParam();
+  EXPECT_EQ(Expand(c.stream, c.capacity), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LzExpandEdge,
+    testing::Values(
+        // Literal 'A' at 4080, then a reference to 4080 (one behind the write
+        // position) of length 18: the byte repeats.
+        EdgeCase{"OverlapAtDistanceOneLength18", {0x01, 'A', 0xF0, 0xFF}, 100, Bytes(19, 'A')},
+        // Distance two repeats a pair.
+        EdgeCase{"OverlapAtDistanceTwo", {0x03, 'a', 'b', 0xF0, 0xF3}, 100, Text("abababab")},
+        // From 4094 for 4: 4094, 4095, then 0 and 1, which the copy itself
+        // has just written.
+        EdgeCase{"SourcePassesTheEndOfTheWindow", Concat(SixteenLiterals(), {0x00, 0xFE, 0xF1}),
+                 100, Text("ABCDEFGHIJKLMNOPOPOP")},
+        EdgeCase{"NeverWrittenPositionsAreSpaces", {0x00, 0x00, 0x00}, 100, Text("   ")},
+        // Position 4080 before anything is written is the oldest byte: a space.
+        EdgeCase{"PositionUnderTheWritePositionAtStart", {0x00, 0xF0, 0xF0}, 100, Text("   ")},
+        EdgeCase{"Length17", {0x00, 0x10, 0x0E}, 100, Bytes(17, ' ')},
+        EdgeCase{"Length18", {0x00, 0x10, 0x0F}, 100, Bytes(18, ' ')},
+        EdgeCase{"EndsRightAfterAFlagByte",
+                 {0xFF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0xFF},
+                 100,
+                 Text("abcdefgh")},
+        EdgeCase{"EndsInsideAGroup", {0xFF, 'a', 'b', 'c'}, 100, Text("abc")},
+        // The flag's remaining bits are 0 but describe nothing.
+        EdgeCase{"UnusedFlagBitsAreNotReferences", {0x01, 'x'}, 100, Text("x")},
+        EdgeCase{"HalfAReferenceAtTheEnd", {0x01, 'x', 0x10}, 100, Text("x")},
+        EdgeCase{"EmptyStream", {}, 100, {}},
+        EdgeCase{"LiteralsOnly",
+                 {0xFF, '0', '1', '2', '3', '4', '5', '6', '7', 0x07, '8', '9', 'A'},
+                 100,
+                 Text("0123456789A")},
+        EdgeCase{"CapacityStopsLiterals",
+                 {0xFF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'},
+                 5,
+                 Text("abcde")},
+        EdgeCase{"CapacityStopsInsideAReference", {0x01, 'A', 0xF0, 0xFF}, 7, Bytes(7, 'A')},
+        EdgeCase{"CapacityZero", {0xFF, 'a'}, 0, {}}),
+    [](const testing::TestParamInfo<EdgeCase>& info) { return std::string(info.param.name); });
+
+// Random streams are mostly references to random positions, so they cover
+// overlaps, wrap-around, the initial spaces and every capacity boundary. The
+// fast expander must agree with the plain one byte for byte.
+TEST(LzExpand, AgreesWithThePlainExpansionOnRandomStreams) {
+  std::mt19937 rng(20040910);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes stream(rng() % 2500);
+    const int literalBias = static_cast<int>(rng() % 4);  // 0: any flags; more: more literals
+    for (std::uint8_t& b : stream) b = static_cast<std::uint8_t>(rng());
+    for (std::size_t i = 0; i < stream.size(); i += 9) {
+      for (int k = 0; k < literalBias; ++k) stream[i] |= static_cast<std::uint8_t>(rng());
+    }
+    const std::size_t capacity = round % 3 == 0 ? rng() % 3000 : 100000;
+    const Bytes expected = test::ReferenceExpand(stream, capacity);
+    ASSERT_EQ(Expand(stream, capacity), expected) << "round " << round;
+  }
+}
+
+TEST(LzExpand, PiecesSplitAnywhereGiveTheSameBytes) {
+  std::mt19937 rng(7);
+  Bytes stream(4000);
+  for (std::uint8_t& b : stream) b = static_cast<std::uint8_t>(rng());
+  const Bytes whole = test::ReferenceExpand(stream, 1 << 20);
+  for (std::size_t piece : {1, 2, 3, 7, 16, 17, 18, 100, 999}) {
+    Bytes out(1 << 20);
+    LzExpander expander(out.data(), out.size());
+    for (std::size_t at = 0; at < stream.size(); at += piece) {
+      expander.Feed(std::span(stream).subspan(at, std::min(piece, stream.size() - at)));
+    }
+    expander.Finish();
+    out.resize(expander.count());
+    EXPECT_EQ(out, whole) << "pieces of " << piece;
+  }
+}
+
+TEST(LzExpand, OverflowIsReportedOnlyWhenOutputIsLost) {
+  const Bytes stream = {0xFF, 'a', 'b', 'c', 'd'};
+  Bytes out(4);
+  LzExpander exact(out.data(), 4);
+  exact.Feed(stream);
+  exact.Finish();
+  EXPECT_EQ(exact.count(), 4u);
+  EXPECT_FALSE(exact.overflowed());
+
+  LzExpander small(out.data(), 3);
+  small.Feed(stream);
+  small.Finish();
+  EXPECT_EQ(small.count(), 3u);
+  EXPECT_TRUE(small.overflowed());
+}
+
+TEST(LzExpandFile, SoundFileYieldsItsExpandedSize) {
+  const Bytes file = FileOf(3, {0x07, 'a', 'b', 'c'});
+  Bytes out(10);
+  EXPECT_EQ(LzExpandFile(file, out.data(), out.size()), 3u);
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), Text("abc"));
+}
+
+TEST(LzExpandFile, UnsoundFilesFail) {
+  const Bytes stream = {0x07, 'a', 'b', 'c'};
+  struct Case {
+    const char* name;
+    Bytes file;
+    std::size_t capacity;
+  };
+  std::vector<Case> cases = {
+      {"header alone", FileOf(0, {}), 10},
+      {"header alone claiming bytes", FileOf(3, {}), 10},
+      {"shorter than a header", Bytes(kLzSignature.begin(), kLzSignature.end()), 10},
+      {"empty", {}, 10},
+      {"stream shorter than the header says (truncated)", FileOf(4, stream), 10},
+      {"stream longer than the header says", FileOf(2, stream), 10},
+      {"expanded size above the capacity", FileOf(3, stream), 2},
+  };
+  Bytes modeB = FileOf(3, stream);
+  modeB[8] = 'B';
+  cases.push_back({"mode B", modeB, 10});
+  for (std::size_t i = 0; i < kLzSignature.size(); ++i) {
+    Bytes bad = FileOf(3, stream);
+    bad[i] ^= 0x01;
+    cases.push_back({"signature byte changed", bad, 10});
+  }
+  for (const Case& c : cases) {
+    Bytes out(c.capacity);
+    EXPECT_EQ(LzExpandFile(c.file, out.data(), out.size()), 0u) << c.name;
+  }
+}
+
+TEST(LzExpandFile, HeaderSplitAcrossPiecesIsRead) {
+  const Bytes file = FileOf(3, {0x07, 'x', 'y', 'z'});
+  Bytes out(3);
+  LzFileExpander expander(out.data(), out.size());
+  for (std::uint8_t byte : file) expander.Feed(std::span(&byte, 1));
+  EXPECT_EQ(expander.Finish(), 3u);
+  EXPECT_EQ(out, Text("xyz"));
+}
+
+}  // namespace
+}  // namespace qvx

@@ -1,0 +1,199 @@
+#include "payload/payload_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "payload/target_names.h"
+#include "tools/qvxpack/payload_builder.h"
+
+namespace qvx {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes FileOfSize(std::size_t size, std::uint8_t seed) {
+  Bytes b(size);
+  for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 7 / 3);
+  return b;
+}
+
+Bytes Payload(const std::vector<Bytes>& files) {
+  Bytes payload;
+  std::string error;
+  EXPECT_TRUE(pack::BuildPayload(files, &payload, &error)) << error;
+  return payload;
+}
+
+void PutLength(Bytes* b, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) b->push_back(std::uint8_t(value >> shift));
+}
+
+// A stored body of L bytes: the header's ten bytes, then filler.
+Bytes Body(std::uint32_t length, std::uint32_t expandedSize) {
+  Bytes body = {0x88, 0xF0, 0x27, 0x33, 0x41, 0x00};
+  for (int shift = 0; shift < 32; shift += 8) body.push_back(std::uint8_t(expandedSize >> shift));
+  body.resize(length, 0xFF);
+  return body;
+}
+
+struct Visit {
+  std::size_t index;
+  EntryKind kind;
+  std::size_t offset;
+};
+
+std::vector<Visit> Walk(const Bytes& payload) {
+  std::vector<Visit> visits;
+  for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
+    const PayloadEntry& e = walk.Entry();
+    if (e.kind == EntryKind::Entry) {
+      // The body lies inside the payload, right after its length field.
+      EXPECT_EQ(e.body.data(), payload.data() + e.offset + kEntryLengthSize);
+      EXPECT_EQ(e.body.size(), e.length);
+    } else {
+      EXPECT_TRUE(e.body.empty());
+    }
+    visits.push_back({walk.Index(), e.kind, e.offset});
+  }
+  return visits;
+}
+
+TEST(PayloadWalk, VisitsEveryEntryAtItsOffsetWithUnalignedLengths) {
+  std::vector<Bytes> files;
+  for (std::size_t size : {1363u, 90u, 741u, 1228u, 2126u, 2317u}) {
+    files.push_back(FileOfSize(size, static_cast<std::uint8_t>(size)));
+  }
+  const Bytes payload = Payload(files);
+  std::size_t expectedOffset = 0;
+  bool sawUnaligned = false;
+  PayloadWalk walk(payload);
+  for (std::size_t i = 0; i < files.size(); ++i, walk.Advance()) {
+    ASSERT_TRUE(walk.HasNextEntry());
+    const PayloadEntry& e = walk.Entry();
+    EXPECT_EQ(walk.Index(), i);
+    EXPECT_EQ(e.kind, EntryKind::Entry);
+    EXPECT_EQ(e.offset, expectedOffset);
+    EXPECT_EQ(e.expandedSize(), files[i].size());
+    sawUnaligned |= e.offset % 4 != 0;
+    Bytes expanded;
+    ASSERT_TRUE(pack::ExpandEntry(e, &expanded));
+    EXPECT_EQ(expanded, files[i]) << kTargetNames[i];
+    expectedOffset = e.next();
+  }
+  EXPECT_FALSE(walk.HasNextEntry());
+  EXPECT_TRUE(sawUnaligned) << "the test wants a length field off a 4-byte boundary";
+  EXPECT_EQ(expectedOffset + kEntryLengthSize, payload.size()) << "terminator is the last field";
+}
+
+TEST(PayloadWalk, EndsNormallyAtTheTerminatorOrAfterTheSixthName) {
+  struct Case {
+    const char* name;
+    std::size_t entries;
+    std::size_t visited;
+  };
+  for (const Case& c : {Case{"terminator first", 0, 0}, Case{"fewer entries than names", 3, 3},
+                        Case{"six", 6, 6}, Case{"more entries than names", 8, 6}}) {
+    std::vector<Bytes> files(c.entries, Bytes{'a', 'b', 'c'});
+    const std::vector<Visit> visits = Walk(Payload(files));
+    ASSERT_EQ(visits.size(), c.visited) << c.name;
+    for (const Visit& v : visits) EXPECT_EQ(v.kind, EntryKind::Entry) << c.name;
+  }
+}
+
+TEST(PayloadWalk, NeverReadsTheLengthAfterTheSixthEntry) {
+  Bytes payload = Payload(std::vector<Bytes>(6, Bytes{'x'}));
+  payload.resize(payload.size() - 4);
+  PutLength(&payload, 0xFFFFFFF0u);  // would run far past the end
+  const std::vector<Visit> visits = Walk(payload);
+  ASSERT_EQ(visits.size(), 6u);
+  EXPECT_EQ(visits.back().kind, EntryKind::Entry);
+}
+
+// An entry the payload cannot hold is handed out as broken (so that it fails
+// as an entry), and the walk ends after it. Nothing is read outside.
+TEST(PayloadWalk, EntriesRunningPastTheEndAreBroken) {
+  const Bytes good = Payload({Bytes{'g', 'o', 'o', 'd'}});
+  const Bytes goodEntry(good.begin(), good.end() - 4);  // without the terminator
+  struct Case {
+    const char* name;
+    Bytes tail;  // after one sound entry
+  };
+  std::vector<Case> cases;
+  {
+    Bytes t;
+    PutLength(&t, 50);
+    const Bytes body = Body(50, 3);
+    t.insert(t.end(), body.begin(), body.begin() + 49);
+    cases.push_back({"body one byte short", t});
+  }
+  {
+    Bytes t;
+    PutLength(&t, 0xFFFFFFFFu);
+    t.resize(40, 0);
+    cases.push_back({"length near 4 GiB", t});
+  }
+  for (std::uint32_t shortLength : {1u, 9u}) {
+    Bytes t;
+    PutLength(&t, shortLength);
+    const Bytes body = Body(10, 3);
+    t.insert(t.end(), body.begin(), body.begin() + shortLength);
+    PutLength(&t, 0);
+    cases.push_back({"body shorter than its header", t});
+  }
+  cases.push_back({"no terminator", {}});
+  cases.push_back({"cut inside the terminator", {0x00, 0x00}});
+  for (const Case& c : cases) {
+    Bytes payload = goodEntry;
+    payload.insert(payload.end(), c.tail.begin(), c.tail.end());
+    const std::vector<Visit> visits = Walk(payload);
+    ASSERT_EQ(visits.size(), 2u) << c.name;
+    EXPECT_EQ(visits[0].kind, EntryKind::Entry) << c.name;
+    EXPECT_EQ(visits[1].kind, EntryKind::Broken) << c.name;
+    EXPECT_EQ(visits[1].offset, goodEntry.size()) << c.name;
+  }
+}
+
+TEST(PayloadWalk, EmptyPayloadIsBrokenNotFinished) {
+  const std::vector<Visit> visits = Walk({});
+  ASSERT_EQ(visits.size(), 1u);
+  EXPECT_EQ(visits[0].kind, EntryKind::Broken);
+}
+
+TEST(ExpansionCapacity, IsTheLargestExpandedSizeAndNeverBelowTheMinimum) {
+  auto payloadOf = [](std::vector<std::uint32_t> sizes, bool brokenLast) {
+    Bytes p;
+    for (std::uint32_t size : sizes) {
+      PutLength(&p, 12);
+      const Bytes body = Body(12, size);
+      p.insert(p.end(), body.begin(), body.end());
+    }
+    if (brokenLast) {
+      PutLength(&p, 12);
+      const Bytes body = Body(12, 9000000);
+      p.insert(p.end(), body.begin(), body.begin() + 11);  // cut short
+    } else {
+      PutLength(&p, 0);
+    }
+    return p;
+  };
+  EXPECT_EQ(ExpansionCapacity(payloadOf({}, false)), kMinExpansionCapacity);
+  EXPECT_EQ(ExpansionCapacity(payloadOf({1363968, 741}, false)), kMinExpansionCapacity);
+  EXPECT_EQ(ExpansionCapacity(payloadOf({741, 3000000, 2}, false)), 3000000u);
+  // A broken entry's header is not trusted, nor is an entry never installed.
+  EXPECT_EQ(ExpansionCapacity(payloadOf({741}, true)), kMinExpansionCapacity);
+  EXPECT_EQ(ExpansionCapacity(payloadOf({1, 2, 3, 4, 5, 6, 7000000}, false)),
+            kMinExpansionCapacity);
+}
+
+TEST(BuildPayload, EachBodyWithSzddInFrontIsACompressedFile) {
+  const Bytes payload = Payload({Bytes(741, 'x')});
+  const PayloadEntry e = EntryAt(payload, 0);
+  ASSERT_EQ(e.kind, EntryKind::Entry);
+  const Bytes head(e.body.begin(), e.body.begin() + kStoredHeaderSize);
+  EXPECT_EQ(head, (Bytes{0x88, 0xF0, 0x27, 0x33, 0x41, 0x00, 0xE5, 0x02, 0x00, 0x00}));
+}
+
+}  // namespace
+}  // namespace qvx

@@ -1,0 +1,229 @@
+// The resource lookup, and qvxpack run as vendors run it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "payload/target_names.h"
+#include "tests/payload/corpus.h"
+#include "tests/payload/synthetic_pe.h"
+#include "tools/qvxpack/pe_resource.h"
+
+namespace qvx {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(FindResource, FindsRcData129InEnglishInBothImageKinds) {
+  const std::vector<test::SyntheticResource> resources = {
+      {3, 1, 1033, Bytes(40, 'i')},    // an icon
+      {10, 128, 1033, Bytes(5, 'o')},  // another RCDATA id
+      {10, 129, 1031, Bytes(7, 'g')},  // the right id in German
+      {10, 129, 1033, Bytes(9, 'p')},  // the payload
+  };
+  for (bool plus : {false, true}) {
+    const Bytes image = test::SyntheticPe(plus, resources);
+    std::span<const std::uint8_t> data;
+    std::string error;
+    ASSERT_TRUE(pack::FindResource(image, pack::kRtRcData, pack::kPayloadResourceId,
+                                   pack::kLangEnglishUs, &data, &error))
+        << error;
+    EXPECT_EQ(Bytes(data.begin(), data.end()), Bytes(9, 'p')) << (plus ? "PE32+" : "PE32");
+  }
+}
+
+TEST(FindResource, FailsCleanlyOnMissingOrDamagedResources) {
+  const Bytes withoutPayload = test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}});
+  const Bytes good = test::SyntheticPe(false, {{10, 129, 1033, Bytes(300, 'p')}});
+  std::vector<std::pair<const char*, Bytes>> cases = {
+      {"no resource 129", withoutPayload},
+      {"not an executable", Bytes(100, 'x')},
+      {"cut in the headers", Bytes(good.begin(), good.begin() + 0x90)},
+      {"cut in the resource data", Bytes(good.begin(), good.end() - 1)},
+      {"cut in the resource directory", Bytes(good.begin(), good.begin() + 0x210)},
+  };
+  Bytes farOffset = good;
+  farOffset[0x3C] = 0xF0;  // PE header far past the end
+  farOffset[0x3F] = 0x7F;
+  cases.push_back({"PE offset past the end", farOffset});
+  for (const auto& [name, image] : cases) {
+    std::span<const std::uint8_t> data;
+    std::string error;
+    EXPECT_FALSE(pack::FindResource(image, pack::kRtRcData, pack::kPayloadResourceId,
+                                    pack::kLangEnglishUs, &data, &error))
+        << name;
+    EXPECT_FALSE(error.empty()) << name;
+  }
+}
+
+// Runs qvxpack in a scratch folder.
+class QvxpackTool : public testing::Test {
+ protected:
+  QvxpackTool() : dir_(fs::temp_directory_path() / ("qvxpack-" + std::to_string(getpid()))) {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const std::vector<test::CorpusFile> dlls = test::MingwDlls(200000, 1);
+    std::vector<Bytes> contents = {
+        dlls.empty() ? test::RandomBytes(70000, 2).bytes : dlls[0].bytes,
+        test::RandomBytes(9000, 3).bytes,
+        Bytes(741, 'c'),
+        test::SomeText().bytes,
+        Bytes(2126, ' '),
+        test::RandomBytes(2317, 4).bytes,
+    };
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+      inputs_.push_back(Write("in" + std::to_string(i), contents[i]));
+      contents_.push_back(contents[i]);
+    }
+  }
+  ~QvxpackTool() override { fs::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const Bytes& bytes) {
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  }
+
+  static Bytes Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // Exit status of qvxpack with args; its output goes to out.txt.
+  int Run(const std::string& args) {
+    const std::string command =
+        std::string(QVXPACK_PATH) + " " + args + " >" + (dir_ / "out.txt").string() + " 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Output() {
+    const Bytes b = Read(dir_ / "out.txt");
+    return std::string(b.begin(), b.end());
+  }
+
+  std::string Inputs() const {
+    std::string s;
+    for (const std::string& in : inputs_) s += " " + in;
+    return s;
+  }
+
+  // Files in the scratch folder other than the inputs and out.txt.
+  std::vector<std::string> Leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("in", 0) != 0 && name != "out.txt") names.push_back(name);
+    }
+    return names;
+  }
+
+  fs::path dir_;
+  std::vector<std::string> inputs_;
+  std::vector<Bytes> contents_;
+};
+
+TEST_F(QvxpackTool, PacksListsVerifiesAndUnpacks) {
+  const std::string payload = (dir_ / "payload.bin").string();
+  ASSERT_EQ(Run("pack -o " + payload + Inputs()), 0) << Output();
+
+  ASSERT_EQ(Run("list " + payload), 0) << Output();
+  const std::string listing = Output();
+  for (std::string_view name : kTargetNames) {
+    EXPECT_NE(listing.find(name), std::string::npos) << listing;
+  }
+
+  EXPECT_EQ(Run("verify " + payload + Inputs()), 0) << Output();
+
+  ASSERT_EQ(Run("unpack " + payload + " " + (dir_ / "out").string()), 0) << Output();
+  for (std::size_t i = 0; i < kTargetCount; ++i) {
+    EXPECT_EQ(Read(dir_ / "out" / std::string(kTargetNames[i])), contents_[i]) << i;
+  }
+
+  // Deterministic: the same inputs give the same bytes.
+  const std::string again = (dir_ / "again.bin").string();
+  ASSERT_EQ(Run("pack -o " + again + Inputs()), 0);
+  EXPECT_EQ(Read(payload), Read(again));
+}
+
+TEST_F(QvxpackTool, ReadsThePayloadOutOfAnInstaller) {
+  const std::string payload = (dir_ / "payload.bin").string();
+  ASSERT_EQ(Run("pack -o " + payload + Inputs()), 0) << Output();
+  for (bool plus : {false, true}) {
+    const std::string exe =
+        Write("QvxSetup.exe", test::SyntheticPe(plus, {{10, 129, 1033, Read(payload)}}));
+    EXPECT_EQ(Run("list " + exe), 0) << Output();
+    EXPECT_EQ(Run("verify " + exe + Inputs()), 0) << Output();
+  }
+}
+
+TEST_F(QvxpackTool, CompressAndExpandRoundTrip) {
+  const std::string packed = (dir_ / "one.q").string();
+  const std::string back = (dir_ / "one.out").string();
+  ASSERT_EQ(Run("compress " + inputs_[0] + " " + packed), 0) << Output();
+  ASSERT_EQ(Run("expand " + packed + " " + back), 0) << Output();
+  EXPECT_EQ(Read(back), contents_[0]);
+}
+
+TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
+  const std::string payload = (dir_ / "payload.bin").string();
+  ASSERT_EQ(Run("pack -o " + payload + Inputs()), 0) << Output();
+  Bytes cut = Read(payload);
+  cut.resize(cut.size() / 2);
+  const std::string truncated = Write("truncated.bin", cut);
+  Bytes flipped = Read(payload);
+  flipped[10] ^= 0x01;  // entry 0's expanded size: its data no longer matches it
+  const std::string corrupt = Write("corrupt.bin", flipped);
+  const std::string empty = Write("empty.bin", {});
+  const std::string out = (dir_ / "result").string();
+  fs::remove(payload);
+
+  struct Case {
+    std::string args;
+    int status;
+    std::string says;
+  };
+  const std::string five = Inputs().substr(0, Inputs().rfind(' '));
+  const Case cases[] = {
+      {"", 2, "no command"},
+      {"frobnicate", 2, "unknown command"},
+      {"pack -o " + out + five, 2, "exactly six files, 5 given"},
+      {"pack -o " + out + Inputs() + " " + inputs_[0], 2, "exactly six files, 7 given"},
+      {"pack -o " + out + " " + (dir_ / "missing").string() + five, 1, "missing: cannot open"},
+      {"pack -o " + out + five + " " + empty, 1, "empty file"},
+      {"list " + truncated, 1, "corrupt or truncated payload"},
+      {"unpack " + corrupt + " " + out, 1, "corrupt"},
+      {"verify " + corrupt + Inputs(), 1, "does not expand"},
+      {"expand " + inputs_[1] + " " + out, 1, "not a sound compressed file"},
+      {"compress " + (dir_ / "missing").string() + " " + out, 1, "cannot open"},
+      {"verify " + truncated + five, 2, "exactly six files"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.args), c.status) << c.args << "\n" << Output();
+    EXPECT_NE(Output().find(c.says), std::string::npos) << c.args << "\n" << Output();
+    EXPECT_FALSE(fs::exists(out)) << c.args;
+  }
+  std::vector<std::string> left = Leftovers();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "empty.bin", "truncated.bin"}))
+      << "no partial output may stay behind";
+}
+
+TEST_F(QvxpackTool, VerifyNamesTheEntryThatDiffers) {
+  const std::string payload = (dir_ / "payload.bin").string();
+  ASSERT_EQ(Run("pack -o " + payload + Inputs()), 0) << Output();
+  Write("in2", Bytes(741, 'd'));  // same size, other bytes
+  EXPECT_EQ(Run("verify " + payload + Inputs()), 1);
+  EXPECT_NE(Output().find("QVX.cnt"), std::string::npos) << Output();
+}
+
+}  // namespace
+}  // namespace qvx
