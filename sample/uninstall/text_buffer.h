@@ -8,7 +8,10 @@ template <int Capacity>
 class TextBuffer {
  public:
   TextBuffer() { text_[0] = '\0'; }
-  explicit TextBuffer(const char* text) { Append(text); }
+  explicit TextBuffer(const char* text) {
+    text_[0] = '\0';
+    Append(text);
+  }
 
   // Appends what fits; the text is cut off rather than overrun.
   TextBuffer& Append(const char* more) {

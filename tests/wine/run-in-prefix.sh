@@ -89,6 +89,9 @@ make_template() {
     mkdir -p "$wine_root/home-template"
     export WINEPREFIX=$template HOME=$wine_root/home-template
     timeout 180 wineboot -i >/dev/null 2>&1
+    # Without a window manager on Xvfb, Wine draws captions and frames itself
+    # only for undecorated windows; screenshots should show the captions.
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     timeout 60 wineserver -w
     unlink_user_folders "$template"
     touch "$template/.qvx-ready"
@@ -137,14 +140,27 @@ mkdir -p "$run_dir/home"
 copy_prefix "$run_dir/prefix" || { echo "run-in-prefix: cannot copy the template" >&2; exit 1; }
 export WINEPREFIX=$run_dir/prefix HOME=$run_dir/home
 
-wine "$exe" "$@" 2> >(drop_wine32_notice) | serve_output
-rc=${PIPESTATUS[0]}
+# The program's output goes through a FIFO rather than a pipe: Windows
+# programs that it started inherit the output, and one of them left running
+# must not keep the test waiting once the program itself has ended.
+fifo=$run_dir/output.fifo
+mkfifo "$fifo"
+serve_output <"$fifo" &
+serve_pid=$!
+wine "$exe" "$@" >"$fifo" 2> >(drop_wine32_notice) &
+wine_pid=$!
+wait "$wine_pid"
+rc=$?
 
-# Let the prefix's wineserver end by itself, but never wait for it forever.
-if ! timeout 30 wineserver -w; then
-  echo "run-in-prefix: wineserver did not end, killing it" >&2
+# Let the prefix's wineserver end by itself, but never wait for it forever:
+# processes the program left behind are ended.
+if ! timeout 20 wineserver -w; then
+  echo "run-in-prefix: Windows processes were left running, ending them" >&2
   wineserver -k >/dev/null 2>&1
+  timeout 10 wineserver -w
 fi
+wait "$serve_pid"
+rm -f "$fifo"
 
 if [ "$rc" -eq 0 ] && [ -z "${QVX_KEEP_PREFIX:-}" ]; then
   rm -rf "$run_dir"

@@ -1,0 +1,35 @@
+// qvx_e2e SCENARIO SETUP_EXE PRODUCT_FOLDER
+//
+// Drives QvxSetup.exe from outside, as a user would, and checks what it
+// shows and what it leaves on the machine. Meant to run in a fresh Wine
+// prefix (tests/wine/run-in-prefix.sh); paths may be given as Linux paths.
+// Exits with 0 when every check of the scenario passed.
+#include <stdio.h>
+#include <string.h>
+
+#include "check.h"
+#include "processes.h"
+#include "scenario_kit.h"
+#include "scenarios.h"
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    fprintf(stderr, "usage: qvx_e2e SCENARIO SETUP_EXE PRODUCT_FOLDER\nscenarios:");
+    for (const Scenario& scenario : kScenarios) fprintf(stderr, " %s", scenario.name);
+    fprintf(stderr, "\n");
+    return 2;
+  }
+  Env().setupExe = WindowsPathOf(argv[2]);
+  Env().productFolder = WindowsPathOf(argv[3]);
+  for (const Scenario& scenario : kScenarios) {
+    if (strcmp(scenario.name, argv[1]) != 0) continue;
+    printf("scenario %s\n", scenario.name);
+    fflush(stdout);
+    scenario.run();
+    printf("%s: %d failed check(s)\n", scenario.name, FailureCount());
+    fflush(stdout);
+    return FailureCount() == 0 ? 0 : 1;
+  }
+  fprintf(stderr, "unknown scenario %s\n", argv[1]);
+  return 2;
+}

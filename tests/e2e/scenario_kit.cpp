@@ -1,0 +1,148 @@
+#include "scenario_kit.h"
+
+#include <stdio.h>
+
+#include "check.h"
+#include "effects.h"
+#include "ui_probe.h"
+
+Environment& Env() {
+  static Environment environment;
+  return environment;
+}
+
+bool SetupRun::Start() { return process_.Start("\"" + Env().setupExe + "\""); }
+
+HWND SetupRun::WaitForDialog() {
+  HWND dialog = nullptr;
+  WaitUntil([&] {
+    dialog = FindTopWindow(process_.Id(), "#32770", texts::kDialogCaption);
+    return dialog && IsWindowVisible(dialog);
+  });
+  return dialog && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+HWND SetupRun::WaitForBox() {
+  return WaitForTopWindow(process_.Id(), "#32770", texts::kBoxCaption);
+}
+
+bool SetupRun::WaitForEnd() { return process_.WaitForExit(kWaitMs); }
+
+bool AnswerBox(HWND box, int id) {
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  return WaitForWindowGone(box);
+}
+
+void Screenshot(HWND settle, const char* name) {
+  // Let the window handle what is queued (its painting comes last), then
+  // give the X server a moment: this only affects the picture, no check.
+  DWORD_PTR ignored;
+  if (settle) SendMessageTimeoutA(settle, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  Sleep(300);
+  printf("SCREENSHOT %s\n", name);
+  fflush(stdout);
+  std::string done = std::string("C:\\qvx-shots\\") + name + ".done";
+  if (!WaitUntil([&] { return FileExists(done); }, 10000))
+    Info("screenshot %s was not taken", name);
+}
+
+HWND InstallInto(SetupRun& run, const std::string& folder) {
+  HWND dialog = run.WaitForDialog();
+  if (!Expect(dialog != nullptr, "the setup dialog appears")) return nullptr;
+  if (!folder.empty())
+    Expect(SetControlText(dialog, 1001, folder), "typed \"%s\" into the folder edit",
+           folder.c_str());
+  PressButton(dialog, IDOK);
+  bool done = WaitForControlText(dialog, 1002, texts::kSuccess);
+  if (!done) {
+    HWND box = FindTopWindow(run.Proc().Id(), "#32770", texts::kBoxCaption);
+    if (box) Info("the installer shows \"%s\"", Visible(MessageBoxText(box)).c_str());
+  }
+  return Expect(done, "the success report appears") ? dialog : nullptr;
+}
+
+void ExpectAsking(HWND dialog, const char* when) {
+  ExpectText(ControlText(dialog, 1002), texts::kPrompt, "the prompt");
+  Expect(ControlVisible(dialog, IDOK) && ControlVisible(dialog, IDCANCEL) &&
+             ControlVisible(dialog, 1001) && ControlVisible(dialog, 1003) &&
+             ControlVisible(dialog, 1000),
+         "%s: OK, Cancel, the edit, its label and the browse button are shown", when);
+  ExpectText(ControlText(dialog, IDCANCEL), "Cancel", "button 2");
+}
+
+void ExpectInstalledState(HWND dialog) {
+  Expect(ControlVisible(dialog, IDCANCEL), "button 2 is shown");
+  ExpectText(ControlText(dialog, IDCANCEL), "Close", "button 2");
+  Expect(!ControlVisible(dialog, IDOK), "OK is hidden");
+  Expect(!ControlVisible(dialog, 1001), "the folder edit is hidden");
+  Expect(!ControlVisible(dialog, 1003), "the label is hidden");
+  Expect(!ControlVisible(dialog, 1000), "the browse button is hidden");
+  ExpectText(WindowText(dialog), texts::kDialogCaption, "the caption");
+}
+
+void ExpectFilesInstalled(const std::string& folder) {
+  for (const char* name : texts::kProductFiles) {
+    std::string installed, original, written, created;
+    std::string path = folder + "\\" + name;
+    if (!Expect(ReadWholeFile(path, installed), "%s exists", path.c_str())) continue;
+    if (Expect(ReadWholeFile(Env().productFolder + "\\" + name, original),
+               "product file %s is readable", name))
+      Expect(installed == original, "%s equals the product's file (%zu bytes, product %zu)", name,
+             installed.size(), original.size());
+    if (Expect(LocalFileTimes(path, written, created), "%s has file times", name)) {
+      Expect(written == texts::kFileStamp, "%s was last written %s", name, written.c_str());
+      Expect(created == texts::kFileStamp, "%s was created %s", name, created.c_str());
+    }
+  }
+  Expect(!FileExists(folder + "\\qvx.tmp"), "no qvx.tmp is left in %s", folder.c_str());
+}
+
+void ExpectShortcuts(const std::string& folder) {
+  for (const char* place : {"Desktop", "Programs"}) {
+    std::string link = ShellFolder(place) + "\\QVX.lnk";
+    std::string target, description;
+    if (!Expect(ReadShellLink(link, target, description), "%s shortcut %s can be read", place,
+                link.c_str()))
+      continue;
+    ExpectText(target, folder + "\\QVX.exe", "its target");
+    ExpectText(description, "Quorvex", "its description");
+  }
+}
+
+void ExpectRegistration(const std::string& folder) {
+  std::string value;
+  Expect(ReadRegistryText(HKEY_LOCAL_MACHINE, texts::kUninstallKey, "DisplayName", value),
+         "DisplayName is set");
+  ExpectText(value, "Quorvex", "DisplayName");
+  value.clear();
+  Expect(ReadRegistryText(HKEY_LOCAL_MACHINE, texts::kUninstallKey, "UninstallString", value),
+         "UninstallString is set");
+  ExpectText(value, "\"" + folder + "\\QvxUninstall.exe\"", "UninstallString");
+  value.clear();
+  Expect(ReadRegistryText(HKEY_LOCAL_MACHINE, texts::kAppPathKey, nullptr, value),
+         "the App Paths default is set");
+  ExpectText(value, folder + "\\QVX.EXE", "the App Paths default");
+  value.clear();
+  Expect(ReadRegistryText(HKEY_LOCAL_MACHINE, texts::kAppPathKey, "Path", value), "Path is set");
+  ExpectText(value, folder, "Path");
+}
+
+void ExpectNoShortcutsNorRegistration() {
+  for (const char* place : {"Desktop", "Programs"})
+    Expect(!FileExists(ShellFolder(place) + "\\QVX.lnk"), "no %s shortcut", place);
+  Expect(!RegistryKeyExists(HKEY_LOCAL_MACHINE, texts::kUninstallKey), "no uninstall entry");
+  Expect(!RegistryKeyExists(HKEY_LOCAL_MACHINE, texts::kAppPathKey), "no application-path entry");
+}
+
+bool SeedPreviousInstall(const std::string& folder) {
+  return WriteRegistryText(HKEY_LOCAL_MACHINE, texts::kAppPathKey, nullptr, folder + "\\QVX.EXE") &&
+         WriteRegistryText(HKEY_LOCAL_MACHINE, texts::kAppPathKey, "Path", folder);
+}
+
+std::string FolderOfLength(size_t length) {
+  std::string path = "C:\\Deep";
+  while (path.size() + 10 < length)
+    path += "\\Level" + std::to_string(path.size() % 1000).substr(0, 3);
+  while (path.size() < length) path += 'x';
+  return path;
+}

@@ -1,0 +1,77 @@
+// What the scenarios share: the installer's texts, a running installer, and
+// checks of what an installation leaves behind.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "processes.h"
+
+namespace texts {
+inline constexpr char kDialogCaption[] = "Setup Quorvex";
+inline constexpr char kFolderCaption[] = "Setup Folder";
+inline constexpr char kBoxCaption[] = "QvxSetup";  // the installer's file name
+inline constexpr char kPrompt[] = "Install Quorvex?\r\n\r\n(requires 2 MB of free disk space)";
+inline constexpr char kQuestion[] =
+    "A previous installation of a Quorvex product found.\r\n\r\nContinue?";
+inline constexpr char kSuccess[] =
+    "The program has been successfully installed\r\n\r\nA shortcut (named QVX) can be found on "
+    "Windows Desktop and "
+    "in \"Programs\" of Windows \"Start\".";
+inline constexpr char kDefaultFolder[] = "C:\\Program Files\\Kelvane\\Quorvex";
+inline constexpr char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvex";
+inline constexpr char kAppPathKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QVX.EXE";
+inline constexpr const char* kProductFiles[] = {"QVX.exe",          "QVX.hlp",     "QVX.cnt",
+                                                "QvxUninstall.exe", "default.rex", "default.stg"};
+inline constexpr char kFileStamp[] = "2004-09-10 16:00:00";
+}  // namespace texts
+
+// The installer and the product files it should install, as Windows paths.
+struct Environment {
+  std::string setupExe;
+  std::string productFolder;
+};
+Environment& Env();
+
+// One run of QvxSetup.exe.
+class SetupRun {
+ public:
+  bool Start();
+  Process& Proc() { return process_; }
+  // The visible setup dialog, or nullptr after the bounded wait.
+  HWND WaitForDialog();
+  // A message box of the installer, or nullptr.
+  HWND WaitForBox();
+  bool WaitForEnd();
+
+ private:
+  Process process_;
+};
+
+// Answers a message box with the button `id` (IDOK, IDYES, IDNO) and waits
+// until it is gone.
+bool AnswerBox(HWND box, int id);
+
+// Asks run-in-prefix.sh for a picture of the screen and waits until it is
+// taken; outside the harness it only waits its bounded time.
+void Screenshot(HWND settle, const char* name);
+
+// Types `folder` into the edit (unless empty), presses OK and waits for the
+// success report. Returns the dialog, or nullptr when it did not succeed.
+HWND InstallInto(SetupRun& run, const std::string& folder);
+
+void ExpectAsking(HWND dialog, const char* when);
+void ExpectInstalledState(HWND dialog);
+void ExpectFilesInstalled(const std::string& folder);
+void ExpectShortcuts(const std::string& folder);
+void ExpectRegistration(const std::string& folder);
+void ExpectNoShortcutsNorRegistration();
+
+// Writes the application-path entry that a previous installation leaves.
+bool SeedPreviousInstall(const std::string& folder);
+
+// A folder path of exactly `length` characters on C:.
+std::string FolderOfLength(size_t length);

@@ -1,0 +1,107 @@
+#include "ui_probe.h"
+
+namespace {
+
+struct Search {
+  DWORD pid;
+  const char* className;
+  const char* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (search->pid != 0 && pid != search->pid) return TRUE;
+  if (search->className) {
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof(className));
+    if (lstrcmpA(className, search->className) != 0) return TRUE;
+  }
+  // A caption is read without a message, so a busy window cannot stall us.
+  char caption[256] = {};
+  GetWindowTextA(window, caption, sizeof(caption));
+  if (lstrcmpA(caption, search->caption) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+struct ChildSearch {
+  int id;
+  bool visible;
+};
+
+BOOL CALLBACK MatchVisibleChild(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<ChildSearch*>(param);
+  if (GetDlgCtrlID(window) == search->id && IsWindowVisible(window)) {
+    search->visible = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindTopWindow(DWORD pid, const char* className, const char* caption) {
+  Search search = {pid, className, caption, nullptr};
+  EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForTopWindow(DWORD pid, const char* className, const char* caption, DWORD timeoutMs) {
+  HWND window = nullptr;
+  WaitUntil([&] { return (window = FindTopWindow(pid, className, caption)) != nullptr; },
+            timeoutMs);
+  return window;
+}
+
+bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
+  return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
+}
+
+std::string WindowText(HWND window) {
+  char text[4096] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, 5000, &copied))
+    return std::string();
+  return std::string(text, copied < sizeof(text) ? copied : sizeof(text) - 1);
+}
+
+std::string ControlText(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  return control ? WindowText(control) : std::string();
+}
+
+bool SetControlText(HWND dialog, int id, const std::string& text) {
+  HWND control = GetDlgItem(dialog, id);
+  DWORD_PTR result = 0;
+  return control &&
+         SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_ABORTIFHUNG, 5000, &result) &&
+         result;
+}
+
+bool ControlVisible(HWND dialog, int id) {
+  ChildSearch search = {id, false};
+  EnumChildWindows(dialog, MatchVisibleChild, reinterpret_cast<LPARAM>(&search));
+  return search.visible;
+}
+
+void PressButton(HWND dialog, int id) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool WaitForControlText(HWND dialog, int id, const std::string& text, DWORD timeoutMs) {
+  return WaitUntil([&] { return ControlText(dialog, id) == text; }, timeoutMs);
+}
+
+std::string MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+
+POINT WindowCentre(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
