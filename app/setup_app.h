@@ -1,0 +1,36 @@
+// The installer's application object. Start-up checks that the program runs
+// on a 32-bit Windows platform, records its family and runs the setup dialog
+// once, modally; when the dialog closes the process ends.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/framework.h"
+
+namespace qvx {
+
+// Platform families as dwPlatformId reports them: 2 for the NT family, 1 for
+// the Windows 95/98 family, 0 for anything else (Win32s). Only the bits of the
+// low byte count, so 3 is NT and 0x101 is 95/98.
+std::int32_t ClassifyPlatform(std::uint32_t platformId);
+
+class SetupApp : public Application {
+ public:
+  explicit SetupApp(Platform& platform) : Application(platform) {}
+
+  // The whole life of the process: the error mode, then start-up. Returns the
+  // process exit status, which nothing reads.
+  int Run();
+
+  // Always false: the program has no message loop of its own.
+  bool InitInstance() override;
+
+  // 1 or 2 once start-up has passed the platform check; 0 before, and for good
+  // on a platform that is refused.
+  std::int32_t platformKind() const { return platformKind_; }
+
+ private:
+  std::int32_t platformKind_ = 0;
+};
+
+}  // namespace qvx

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app_fixture.h"
+#include "payload/target_names.h"
+
+namespace qvx {
+namespace {
+
+constexpr char kSuccess[] =
+    "The program has been successfully installed\r\n\r\nA shortcut (named QVX) can be found on "
+    "Windows Desktop and in \"Programs\" of Windows \"Start\".";
+const std::string kDesktopLink = std::string(sim::SimRegistry::kDefaultDesktop) + "\\QVX.lnk";
+const std::string kProgramsLink = std::string(sim::SimRegistry::kDefaultPrograms) + "\\QVX.lnk";
+
+void ExpectInstalledInto(Machine& m, const std::string& folder) {
+  for (std::size_t i = 0; i < kTargetCount; ++i) {
+    EXPECT_EQ(m.sim.files.ReadBytes(folder + "\\" + std::string(kTargetNames[i])),
+              TestProduct().files[i])
+        << kTargetNames[i];
+  }
+  EXPECT_FALSE(m.sim.files.Exists(folder + "\\qvx.tmp"));
+  for (const std::string& link : {kDesktopLink, kProgramsLink}) {
+    auto file = sim::SimShellLink::ParseLinkFile(m.sim.files.ReadText(link).value_or(""));
+    ASSERT_TRUE(file) << link;
+    EXPECT_EQ(file->target, folder + "\\QVX.exe");
+    EXPECT_EQ(file->description, "Quorvex");
+  }
+  auto value = [&](const char* key, const char* name) {
+    return m.sim.registry.GetString(kHkeyLocalMachine, key, name).value_or("(none)");
+  };
+  EXPECT_EQ(value(kAppPathKey, ""), folder + "\\QVX.EXE");
+  EXPECT_EQ(value(kAppPathKey, "Path"), folder);
+  EXPECT_EQ(value(kUninstallKey, "DisplayName"), "Quorvex");
+  EXPECT_EQ(value(kUninstallKey, "UninstallString"), "\"" + folder + "\\QvxUninstall.exe\"");
+}
+
+// Nothing is held once the dialog has closed: cursor, memory, handles, COM.
+void ExpectReleased(Machine& m) {
+  EXPECT_EQ(m.sim.ui.waitCursorDepth(), 0);
+  EXPECT_EQ(m.sim.system.LiveAllocations(), 0);
+  EXPECT_EQ(m.sim.files.OpenFileHandles(), 0);
+  EXPECT_EQ(m.sim.registry.OpenHandleCount(), 0u);
+  EXPECT_EQ(m.sim.shellLink.coInitializeCount(), m.sim.shellLink.coUninitializeCount());
+}
+
+TEST(InstallRunTest, SuccessfulRunInstallsAndShowsTheReport) {
+  Machine m;
+  m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
+    user.Click(kOk);
+    EXPECT_EQ(user.Text(kIdPrompt), kSuccess);
+    for (int id : {kOk, kIdFolderEdit, kIdPathLabel}) EXPECT_FALSE(user.IsVisible(id)) << id;
+    EXPECT_FALSE(m.sim.ui.Window(dialog.browseButton)->visible());
+    EXPECT_EQ(user.Text(kCancel), "Close");
+    EXPECT_EQ(user.Caption(), "Setup Quorvex");
+    EXPECT_TRUE(dialog.installed);
+    EXPECT_FALSE(dialog.installing);
+    user.Click(kCancel);
+  });
+  ExpectInstalledInto(m, kDefaultFolder);
+  EXPECT_TRUE(m.sim.ui.messageBoxes().empty());
+  EXPECT_EQ(m.sim.ui.dialogRuns().at(0).result, kIdCancel);
+  EXPECT_EQ(m.sim.ui.waitCursorLog(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(m.sim.shellLink.coInitializeCount(), 1);
+  ExpectReleased(m);
+}
+
+// The folder is the edit's text less surrounding blanks and one trailing
+// backslash, for the files, the shortcuts and the registry alike.
+TEST(InstallRunTest, TypedFolderIsTrimmedAndLosesOneTrailingBackslash) {
+  for (const char* typed : {"D:\\My Tools\\Quorvex\\", "  D:\\My Tools\\Quorvex \t"}) {
+    Machine m;
+    m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
+      user.Type(kIdFolderEdit, typed);
+      user.Click(kOk);
+      EXPECT_EQ(dialog.TargetFolder, "D:\\My Tools\\Quorvex");
+      user.PressEscape();
+    });
+    ExpectInstalledInto(m, "D:\\My Tools\\Quorvex");
+  }
+}
+
+// Each failure: its one message, and the dialog exactly as before OK; no
+// shortcut, no registry entry, nothing left held.
+TEST(InstallRunTest, EveryFailureReportsAndRestoresTheAskingState) {
+  struct Case {
+    const char* message;
+    std::string folder;
+    std::function<void(Machine&)> fault;
+  };
+  auto failNext = [](const char* operation, std::uint32_t error, const char* path) {
+    return [=](Machine& m) { m.sim.files.FailNext(operation, error, path); };
+  };
+  std::vector<Case> cases = {
+      {"Cannot create directory\r\nPath length exceeds 256", "C:\\" + std::string(237, 'x'), {}},
+      {"Cannot create directory", "Q:\\Quorvex", {}},
+      {"Cannot create directory", "", {}},
+      {"No space on disk", kDefaultFolder, failNext("CreateFileA", kErrorDiskFull, "qvx.tmp")},
+      {"Invalid Path", kDefaultFolder, failNext("CreateFileA", kErrorBadPathname, "qvx.tmp")},
+      {"File Error", kDefaultFolder, failNext("CreateFileA", kErrorAccessDenied, "qvx.tmp")},
+      {"Disk full\r\nCorrect and retry", kDefaultFolder,
+       [](Machine& m) { m.sim.files.FillDiskAfter('C', 700); }},
+      {"Error in installation", kDefaultFolder,
+       failNext("WriteFile", kErrorAccessDenied, "QVX.cnt")},
+      {"Error in installation", kDefaultFolder,
+       [](Machine& m) {
+         std::vector<std::uint8_t> broken = TestProduct().payload;
+         broken[8] = 'B';  // entry 0 claims a compression mode nobody knows
+         m.sim.system.SetResource(129, broken);
+       }},
+      {"Error creating file", kDefaultFolder,
+       failNext("CreateFileA", kErrorSharingViolation, "\\QVX.hlp")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    Machine m;
+    if (c.fault) c.fault(m);
+    m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
+      user.Type(kIdFolderEdit, c.folder);
+      user.Click(kOk);
+      EXPECT_EQ(user.Text(kIdPrompt), kPrompt);
+      EXPECT_EQ(user.Text(kIdFolderEdit), c.folder);
+      EXPECT_EQ(user.Text(kCancel), "Cancel");
+      for (int id : {kOk, kIdFolderEdit, kIdPathLabel}) EXPECT_TRUE(user.IsVisible(id)) << id;
+      EXPECT_TRUE(m.sim.ui.Window(dialog.browseButton)->visible());
+      EXPECT_FALSE(dialog.installing || dialog.installed);
+      EXPECT_EQ(dialog.TargetFolder, kDefaultFolder);
+      user.Click(kCancel);
+    });
+    ASSERT_EQ(m.sim.ui.messageBoxes().size(), 1u);
+    const sim::SimMessageBox& box = m.sim.ui.messageBoxes()[0];
+    EXPECT_EQ(box.text, c.message);
+    EXPECT_EQ(box.type, kMbOk | kMbIconExclamation);
+    EXPECT_EQ(box.caption, kTitle);
+    EXPECT_EQ(box.owner, m.sim.ui.dialogRuns().at(0).hwnd);
+    EXPECT_TRUE(m.sim.shellLink.calls().empty());
+    EXPECT_FALSE(m.sim.registry.KeyExists(kHkeyLocalMachine, kAppPathKey));
+    EXPECT_FALSE(m.sim.registry.KeyExists(kHkeyLocalMachine, kUninstallKey));
+    EXPECT_FALSE(m.sim.files.Exists(c.folder + "\\qvx.tmp"));
+    EXPECT_EQ(m.sim.ui.waitCursorLog(), (std::vector<bool>{true, false}));
+    ExpectReleased(m);
+  }
+}
+
+// An OK that reaches the dialog while the run's message box is open is
+// ignored; the OK after it runs again from the first file.
+TEST(InstallRunTest, OkDuringAMessageBoxIsIgnoredAndTheNextOkStartsOver) {
+  Machine m;
+  m.sim.files.FailNext("CreateFileA", kErrorAccessDenied, "\\QVX.cnt");
+  WindowHandle setup = 0;
+  m.sim.ui.QueueMessageBoxAnswer(kOk, [&](const sim::SimMessageBox&) {
+    sim::SimDialogDriver user = m.sim.ui.DriverFor(setup);
+    user.PressEnter();
+    user.Click(kOk);
+  });
+  m.Run([&](sim::SimDialogDriver& user, SetupDialog&) {
+    setup = user.hwnd();
+    user.Click(kOk);
+    m.sim.files.ClearCalls();
+    user.Click(kOk);
+    user.PressEnter();
+  });
+  ASSERT_EQ(m.sim.ui.messageBoxes().size(), 1u);
+  EXPECT_EQ(m.sim.ui.messageBoxes()[0].text, "Error creating file");
+  EXPECT_EQ(m.sim.files.Calls("CreateDirectoryA").size(), 1u);
+  EXPECT_EQ(m.sim.files.Calls("CreateFileA").at(0).path, std::string(kDefaultFolder) + "\\qvx.tmp");
+  ExpectInstalledInto(m, kDefaultFolder);
+  EXPECT_EQ(m.sim.ui.waitCursorLog(), (std::vector<bool>{true, false, true, false}));
+}
+
+TEST(InstallRunTest, EveryWayOutAfterSuccessEndsWithCancelAndNoSecondRun) {
+  std::function<void(sim::SimDialogDriver&)> ways[] = {
+      [](sim::SimDialogDriver& u) { u.PressEnter(); },
+      [](sim::SimDialogDriver& u) { u.PressEscape(); },
+      [](sim::SimDialogDriver& u) { u.Close(); },
+      [](sim::SimDialogDriver& u) { u.Click(kCancel); },
+  };
+  for (auto& leave : ways) {
+    Machine m;
+    m.Run([&](sim::SimDialogDriver& user, SetupDialog&) {
+      user.Click(kOk);
+      m.sim.files.ClearCalls();
+      leave(user);
+    });
+    EXPECT_EQ(m.sim.ui.dialogRuns().at(0).result, kIdCancel);
+    EXPECT_TRUE(m.sim.files.Calls().empty());
+    EXPECT_EQ(m.sim.ui.waitCursorLog().size(), 2u);
+  }
+}
+
+// With no Shell folders key there is nowhere to put a shortcut: none is
+// written, not even at the drive's root, and the run still succeeds.
+TEST(InstallRunTest, NoShellFoldersStillSucceedsWithoutShortcuts) {
+  Machine m;
+  m.sim.registry.DeleteKey(kHkeyCurrentUser,
+                           "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer");
+  m.Run([&](sim::SimDialogDriver& user, SetupDialog&) {
+    user.Click(kOk);
+    EXPECT_EQ(user.Text(kIdPrompt), kSuccess);
+    user.PressEnter();
+  });
+  EXPECT_TRUE(m.sim.files.List("C:\\").size() == 2u);  // WINDOWS and Program Files only
+  EXPECT_FALSE(m.sim.files.Exists(kDesktopLink));
+  EXPECT_EQ(m.sim.registry.GetString(kHkeyLocalMachine, kAppPathKey, "Path"), kDefaultFolder);
+  ExpectReleased(m);
+}
+
+TEST(InstallRunTest, RefusedComIsNotUninitialised) {
+  Machine m;
+  struct RefusingLink : sim::SimShellLink {
+    using SimShellLink::SimShellLink;
+    std::int32_t CoInitialize() override { return kEFail; }
+  } link(m.sim.files);
+  Platform refused{m.sim.system, m.sim.files, m.sim.registry, link, m.sim.ui, m.sim.treeView};
+  SetupApp setup(refused);
+  m.sim.ui.ScriptDialog(kSetupDialogTemplate, [](sim::SimDialogDriver& user) {
+    user.Click(kOk);
+    user.PressEnter();
+  });
+  setup.Run();
+  EXPECT_EQ(link.coUninitializeCount(), 0);
+  EXPECT_EQ(m.sim.registry.GetString(kHkeyLocalMachine, kAppPathKey, "Path"), kDefaultFolder);
+}
+
+}  // namespace
+}  // namespace qvx

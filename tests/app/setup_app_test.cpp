@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+
+namespace qvx {
+namespace {
+
+TEST(StartUpTest, PlatformFamilyComesFromTheLowBytesBits) {
+  struct Case {
+    std::uint32_t id;
+    std::int32_t kind;
+  } cases[] = {{1, 1}, {2, 2}, {3, 2}, {0x102, 2}, {0x1FE, 2}, {0xFFFFFF01, 1}};
+  for (const Case& c : cases) {
+    Machine m;
+    m.sim.system.SetPlatformId(c.id);
+    m.sim.ui.ScriptDialog(kSetupDialogTemplate, [](sim::SimDialogDriver& u) { u.Click(kCancel); });
+    EXPECT_FALSE(m.app.InitInstance());
+    EXPECT_EQ(m.app.platformKind(), c.kind) << std::hex << c.id;
+    ASSERT_EQ(m.sim.ui.dialogRuns().size(), 1u);
+    EXPECT_EQ(m.sim.ui.dialogRuns()[0].owner, 0u);
+    EXPECT_TRUE(m.sim.ui.messageBoxes().empty());
+  }
+}
+
+TEST(StartUpTest, RefusedPlatformShowsOneMessageAndNothingElse) {
+  struct Case {
+    std::uint32_t id;
+    bool versionFails;  // leaves the record zeroed, which is refused
+  } cases[] = {{0, false}, {0x100, false}, {0xFFFFFF00, false}, {2, true}};
+  for (const Case& c : cases) {
+    Machine m;
+    m.sim.system.SetPlatformId(c.id);
+    m.sim.system.FailGetVersion(c.versionFails);
+    m.sim.registry.ClearEvents();
+    EXPECT_FALSE(m.app.InitInstance());
+    ASSERT_EQ(m.sim.ui.messageBoxes().size(), 1u);
+    const sim::SimMessageBox& box = m.sim.ui.messageBoxes()[0];
+    EXPECT_EQ(box.text, "Only Windows 95, 98 or NT4.0");
+    EXPECT_EQ(box.owner, 0u);
+    EXPECT_EQ(box.caption, kTitle);
+    EXPECT_EQ(box.type, kMbOk | kMbIconExclamation);
+    EXPECT_TRUE(m.sim.ui.dialogRuns().empty());
+    EXPECT_EQ(m.app.platformKind(), 0);
+    EXPECT_TRUE(m.sim.registry.events().empty());
+    EXPECT_TRUE(m.sim.files.Calls().empty());
+  }
+}
+
+TEST(StartUpTest, ErrorModeKeepsOldBitsAndIsSetBeforeTheDialog) {
+  Machine m;
+  m.sim.system.SetErrorMode(0x0002);
+  std::uint32_t modeInDialog = 0;
+  m.Run([&](sim::SimDialogDriver& user, SetupDialog&) {
+    modeInDialog = m.sim.system.ErrorMode();
+    user.PressEscape();
+  });
+  EXPECT_EQ(modeInDialog, 0x0002u | kSemFailCriticalErrors | kSemNoOpenFileErrorBox);
+}
+
+}  // namespace
+}  // namespace qvx
