@@ -206,7 +206,7 @@ std::size_t LzExpand(std::span<const std::uint8_t> stream, std::uint8_t* out,
 }
 
 void LzFileExpander::Feed(std::span<const std::uint8_t> piece) {
-  if (bad_) return;
+  if (bad_ || piece.empty()) return;
   if (headerSize_ < kLzHeaderSize) {
     const std::size_t take = std::min(kLzHeaderSize - headerSize_, piece.size());
     std::memcpy(header_ + headerSize_, piece.data(), take);
