@@ -1,0 +1,38 @@
+// Fuzz target: the payload walk over any bytes never leaves them, and every
+// entry it hands out either expands to its stated size or fails.
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+#include "payload/lz_expand.h"
+#include "payload/payload_reader.h"
+#include "payload/target_names.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // A copy of exactly size bytes, so that a read past the end is caught.
+  const std::vector<std::uint8_t> bytes(data, data + size);
+  const std::span<const std::uint8_t> payload(bytes);
+
+  std::size_t visited = 0;
+  for (qvx::PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
+    const qvx::PayloadEntry& e = walk.Entry();
+    if (walk.Index() != visited++ || visited > qvx::kTargetCount) std::abort();
+    if (e.kind != qvx::EntryKind::Entry) continue;
+    if (e.body.data() < payload.data() || e.body.data() + e.body.size() > payload.data() + size ||
+        e.body.size() < qvx::kStoredHeaderSize) {
+      std::abort();
+    }
+    const std::uint32_t stated = e.expandedSize();
+    if (stated > (1u << 20)) continue;
+    std::vector<std::uint8_t> out(stated);
+    qvx::LzFileExpander expander(out.data(), out.size());
+    const std::uint8_t head[4] = {0x53, 0x5A, 0x44, 0x44};
+    expander.Feed(head);
+    expander.Feed(e.body);
+    const std::size_t count = expander.Finish();
+    if (count != 0 && count != stated) std::abort();
+  }
+  if (qvx::ExpansionCapacity(payload) < qvx::kMinExpansionCapacity) std::abort();
+  return 0;
+}
