@@ -47,6 +47,7 @@ void ExpectFailure(SetupRun& run, HWND dialog, const std::string& message, const
 void InstallDefault() {
   SetupRun run;
   if (!Expect(run.Start(), "QvxSetup.exe starts")) return;
+  Screenshot(run.WaitForDialog(), "asking");
   HWND dialog = InstallInto(run, "");
   if (!dialog) return;
   ExpectInstalledState(dialog);

@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Static checks of the shipping QvxSetup.exe, which these machines cannot run.
+
+    check-pe.py [--budget BYTES] QvxSetup.exe
+
+Checks that the file is a PE32 program for i386 with the GUI subsystem 4.0,
+that its manifest, dialogs 102 and 149, icon groups 128, 178 and 179 and its
+one RT_RCDATA resource 129 (language 1033, the payload) are present, that it
+imports only from the system DLLs every Windows has, and that the program
+without its payload stays within the size budget. Prints one line per check
+and exits with 1 when any failed.
+"""
+import argparse
+import struct
+import sys
+
+RT_DIALOG, RT_RCDATA, RT_GROUP_ICON, RT_MANIFEST = 5, 10, 14, 24
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "advapi32.dll",
+                "ole32.dll", "shell32.dll", "msvcrt.dll"}
+
+
+class PeError(Exception):
+    pass
+
+
+class PeFile:
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b"MZ":
+            raise PeError("no MZ header")
+        pe = self.u32(0x3C)
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise PeError("no PE signature")
+        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        optional = pe + 24
+        self.magic = self.u16(optional)
+        if self.magic == 0x10B:
+            directories = optional + 96
+        elif self.magic == 0x20B:
+            directories = optional + 112
+        else:
+            raise PeError(f"unknown optional header magic {self.magic:#x}")
+        self.subsystem = self.u16(optional + 68)
+        self.subsystem_version = (self.u16(optional + 48), self.u16(optional + 50))
+        self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
+        table = optional + optional_size
+        self.sections = []
+        for i in range(sections):
+            name, vsize, vaddr, rsize, raddr = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            self.sections.append((name.rstrip(b"\0").decode(errors="replace"), vaddr, max(vsize, rsize), raddr))
+
+    def u16(self, offset):
+        return struct.unpack_from("<H", self.data, offset)[0]
+
+    def u32(self, offset):
+        return struct.unpack_from("<I", self.data, offset)[0]
+
+    def offset_of(self, rva):
+        for _, vaddr, size, raddr in self.sections:
+            if vaddr <= rva < vaddr + size:
+                return raddr + rva - vaddr
+        raise PeError(f"address {rva:#x} lies in no section")
+
+    def c_string(self, rva):
+        start = self.offset_of(rva)
+        return self.data[start:self.data.index(b"\0", start)].decode("ascii", errors="replace")
+
+    def imported_dlls(self):
+        rva, size = self.directories[1]
+        if not rva:
+            return []
+        names, entry = [], self.offset_of(rva)
+        while True:
+            lookup, _, _, name, thunks = struct.unpack_from("<IIIII", self.data, entry)
+            if not (lookup or name or thunks):
+                return names
+            names.append(self.c_string(name))
+            entry += 20
+
+    def resources(self):
+        """Every resource as (type, name, language, size); names are ids or strings."""
+        rva, _ = self.directories[2]
+        if not rva:
+            return []
+        base = self.offset_of(rva)
+        found = []
+
+        def entries(directory):
+            named, ids = struct.unpack_from("<HH", self.data, directory + 12)
+            for i in range(named + ids):
+                key, target = struct.unpack_from("<II", self.data, directory + 16 + 8 * i)
+                if key & 0x80000000:
+                    at = base + (key & 0x7FFFFFFF)
+                    length = self.u16(at)
+                    key = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+                yield key, target
+
+        for kind, kind_target in entries(base):
+            for name, name_target in entries(base + (kind_target & 0x7FFFFFFF)):
+                for language, leaf in entries(base + (name_target & 0x7FFFFFFF)):
+                    data_rva, size = struct.unpack_from("<II", self.data, base + leaf)
+                    found.append((kind, name, language, size))
+        return found
+
+
+def check(path, budget):
+    results = []
+
+    def expect(ok, text):
+        results.append(ok)
+        print(f"{'ok  ' if ok else 'FAIL'} {text}")
+
+    with open(path, "rb") as f:
+        data = f.read()
+    try:
+        pe = PeFile(data)
+        expect(pe.magic == 0x10B, f"PE32 (optional header magic {pe.magic:#x})")
+        expect(pe.machine == 0x14C, f"i386 (machine {pe.machine:#x})")
+        expect(pe.subsystem == 2, f"GUI subsystem (subsystem {pe.subsystem})")
+        expect(pe.subsystem_version == (4, 0), "subsystem version %d.%d" % pe.subsystem_version)
+
+        resources = pe.resources()
+
+        def present(kind, name, language=None):
+            return any(r[0] == kind and r[1] == name and (language is None or r[2] == language)
+                       for r in resources)
+
+        expect(any(r[0] == RT_MANIFEST for r in resources), "an application manifest")
+        for dialog in (102, 149):
+            expect(present(RT_DIALOG, dialog), f"dialog {dialog}")
+        for icon in (128, 178, 179):
+            expect(present(RT_GROUP_ICON, icon), f"icon group {icon}")
+        payloads = [r for r in resources if r[0] == RT_RCDATA]
+        expect(len(payloads) == 1 and present(RT_RCDATA, 129, 1033),
+               "one RT_RCDATA resource, 129 language 1033 (found %s)"
+               % ", ".join(f"{r[1]}/{r[2]}" for r in payloads))
+
+        dlls = pe.imported_dlls()
+        foreign = [d for d in dlls if d.lower() not in ALLOWED_DLLS]
+        expect(not foreign, "imports only from system DLLs (%s)" % ", ".join(sorted(d.lower() for d in dlls)))
+
+        payload_size = sum(r[3] for r in payloads)
+        program = len(data) - payload_size
+        expect(program <= budget,
+               f"size without the payload {program} bytes ({program / 1024:.1f} KB, budget {budget / 1024:.0f} KB); "
+               f"file {len(data)}, payload {payload_size}")
+    except (PeError, struct.error, ValueError, IndexError) as error:
+        expect(False, f"{path} is a readable PE file ({error})")
+    return all(results)
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Static checks of QvxSetup.exe")
+    parser.add_argument("--budget", type=int, default=40 * 1024, help="size limit without the payload, bytes")
+    parser.add_argument("exe")
+    args = parser.parse_args()
+    sys.exit(0 if check(args.exe, args.budget) else 1)
+
+
+if __name__ == "__main__":
+    main()
