@@ -351,7 +351,7 @@ TEST_F(SimFileSystemTest, CallLogRecordsArguments) {
   Write(file, "SZDD", &written);
   fs.CloseHandle(file);
   ASSERT_EQ(fs.Calls().size(), 3u);
-  const SimFileCall& create = fs.Calls("CreateFileA").at(0);
+  const SimFileCall create = fs.Calls("CreateFileA").at(0);
   EXPECT_EQ(create.path, "C:\\Data\\x");
   EXPECT_EQ(create.desiredAccess, kGenericWrite);
   EXPECT_EQ(create.creationDisposition, kCreateAlways);
