@@ -63,6 +63,8 @@ struct EdgeCase {
   Bytes expected;
 };
 
+void PrintTo(const EdgeCase& c, std::ostream* os) { *os << c.name; }
+
 class LzExpandEdge : public testing::TestWithParam<EdgeCase> {};
 
 TEST_P(LzExpandEdge, YieldsExactlyTheExpectedBytes) {
