@@ -38,6 +38,18 @@ void ExpectInstalledInto(Machine& m, const std::string& folder) {
   EXPECT_EQ(value(kUninstallKey, "UninstallString"), "\"" + folder + "\\QvxUninstall.exe\"");
 }
 
+// The dialog as the user sees it: asking (as before OK, and after a failure)
+// or installed (the report and a single Close button).
+void ExpectState(Machine& m, sim::SimDialogDriver& user, SetupDialog& dialog, bool installed) {
+  EXPECT_EQ(user.Text(kIdPrompt), installed ? kSuccess : kPrompt);
+  for (int id : {kOk, kIdFolderEdit, kIdPathLabel}) EXPECT_EQ(user.IsVisible(id), !installed) << id;
+  EXPECT_EQ(m.sim.ui.Window(dialog.browseButton)->visible(), !installed);
+  EXPECT_EQ(user.Text(kCancel), installed ? "Close" : "Cancel");
+  EXPECT_EQ(user.Caption(), "Setup Quorvex");
+  EXPECT_EQ(dialog.installed, installed);
+  EXPECT_FALSE(dialog.installing);
+}
+
 // Nothing is held once the dialog has closed: cursor, memory, handles, COM.
 void ExpectReleased(Machine& m) {
   EXPECT_EQ(m.sim.ui.waitCursorDepth(), 0);
@@ -47,25 +59,32 @@ void ExpectReleased(Machine& m) {
   EXPECT_EQ(m.sim.shellLink.coInitializeCount(), m.sim.shellLink.coUninitializeCount());
 }
 
-TEST(InstallRunTest, SuccessfulRunInstallsAndShowsTheReport) {
-  Machine m;
-  m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
-    user.Click(kOk);
-    EXPECT_EQ(user.Text(kIdPrompt), kSuccess);
-    for (int id : {kOk, kIdFolderEdit, kIdPathLabel}) EXPECT_FALSE(user.IsVisible(id)) << id;
-    EXPECT_FALSE(m.sim.ui.Window(dialog.browseButton)->visible());
-    EXPECT_EQ(user.Text(kCancel), "Close");
-    EXPECT_EQ(user.Caption(), "Setup Quorvex");
-    EXPECT_TRUE(dialog.installed);
-    EXPECT_FALSE(dialog.installing);
-    user.Click(kCancel);
-  });
-  ExpectInstalledInto(m, kDefaultFolder);
-  EXPECT_TRUE(m.sim.ui.messageBoxes().empty());
-  EXPECT_EQ(m.sim.ui.dialogRuns().at(0).result, kIdCancel);
-  EXPECT_EQ(m.sim.ui.waitCursorLog(), (std::vector<bool>{true, false}));
-  EXPECT_EQ(m.sim.shellLink.coInitializeCount(), 1);
-  ExpectReleased(m);
+// After success, Enter (OK is hidden), Escape, the close box and Close all end
+// the dialog with Cancel, and none starts a second run.
+TEST(InstallRunTest, SuccessfulRunInstallsAndAnyWayOutEndsWithCancel) {
+  std::function<void(sim::SimDialogDriver&)> ways[] = {
+      [](sim::SimDialogDriver& u) { u.PressEnter(); },
+      [](sim::SimDialogDriver& u) { u.PressEscape(); },
+      [](sim::SimDialogDriver& u) { u.Close(); },
+      [](sim::SimDialogDriver& u) { u.Click(kCancel); },
+  };
+  for (auto& leave : ways) {
+    Machine m;
+    m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
+      ExpectState(m, user, dialog, false);
+      user.Click(kOk);
+      ExpectState(m, user, dialog, true);
+      m.sim.files.ClearCalls();
+      leave(user);
+    });
+    EXPECT_TRUE(m.sim.files.Calls().empty());
+    ExpectInstalledInto(m, kDefaultFolder);
+    EXPECT_TRUE(m.sim.ui.messageBoxes().empty());
+    EXPECT_EQ(m.sim.ui.dialogRuns().at(0).result, kIdCancel);
+    EXPECT_EQ(m.sim.ui.waitCursorLog(), (std::vector<bool>{true, false}));
+    EXPECT_EQ(m.sim.shellLink.coInitializeCount(), 1);
+    ExpectReleased(m);
+  }
 }
 
 // The folder is the edit's text less surrounding blanks and one trailing
@@ -121,12 +140,8 @@ TEST(InstallRunTest, EveryFailureReportsAndRestoresTheAskingState) {
     m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
       user.Type(kIdFolderEdit, c.folder);
       user.Click(kOk);
-      EXPECT_EQ(user.Text(kIdPrompt), kPrompt);
+      ExpectState(m, user, dialog, false);
       EXPECT_EQ(user.Text(kIdFolderEdit), c.folder);
-      EXPECT_EQ(user.Text(kCancel), "Cancel");
-      for (int id : {kOk, kIdFolderEdit, kIdPathLabel}) EXPECT_TRUE(user.IsVisible(id)) << id;
-      EXPECT_TRUE(m.sim.ui.Window(dialog.browseButton)->visible());
-      EXPECT_FALSE(dialog.installing || dialog.installed);
       EXPECT_EQ(dialog.TargetFolder, kDefaultFolder);
       user.Click(kCancel);
     });
@@ -169,26 +184,6 @@ TEST(InstallRunTest, OkDuringAMessageBoxIsIgnoredAndTheNextOkStartsOver) {
   EXPECT_EQ(m.sim.files.Calls("CreateFileA").at(0).path, std::string(kDefaultFolder) + "\\qvx.tmp");
   ExpectInstalledInto(m, kDefaultFolder);
   EXPECT_EQ(m.sim.ui.waitCursorLog(), (std::vector<bool>{true, false, true, false}));
-}
-
-TEST(InstallRunTest, EveryWayOutAfterSuccessEndsWithCancelAndNoSecondRun) {
-  std::function<void(sim::SimDialogDriver&)> ways[] = {
-      [](sim::SimDialogDriver& u) { u.PressEnter(); },
-      [](sim::SimDialogDriver& u) { u.PressEscape(); },
-      [](sim::SimDialogDriver& u) { u.Close(); },
-      [](sim::SimDialogDriver& u) { u.Click(kCancel); },
-  };
-  for (auto& leave : ways) {
-    Machine m;
-    m.Run([&](sim::SimDialogDriver& user, SetupDialog&) {
-      user.Click(kOk);
-      m.sim.files.ClearCalls();
-      leave(user);
-    });
-    EXPECT_EQ(m.sim.ui.dialogRuns().at(0).result, kIdCancel);
-    EXPECT_TRUE(m.sim.files.Calls().empty());
-    EXPECT_EQ(m.sim.ui.waitCursorLog().size(), 2u);
-  }
 }
 
 // With no Shell folders key there is nowhere to put a shortcut: none is
