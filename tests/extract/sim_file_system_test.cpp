@@ -43,19 +43,6 @@ class SimFileSystemTest : public ::testing::Test {
   SimFileSystem fs;
 };
 
-TEST_F(SimFileSystemTest, CreateWriteCloseKeepsBytesAndCaseInsensitiveNames) {
-  FileHandle file = Create("c:/data/Notes.TXT");
-  ASSERT_NE(file, kInvalidFileHandle);
-  std::uint32_t written = 0;
-  ASSERT_TRUE(Write(file, "hello", &written));
-  ASSERT_TRUE(Write(file, " world", &written));
-  EXPECT_EQ(fs.OpenFileHandles(), 1);
-  ASSERT_TRUE(fs.CloseHandle(file));
-  EXPECT_EQ(fs.OpenFileHandles(), 0);
-  EXPECT_EQ(fs.ReadText("C:\\DATA\\notes.txt"), "hello world");
-  EXPECT_EQ(fs.List("C:\\Data"), std::vector<std::string>{"Notes.TXT"});
-}
-
 TEST_F(SimFileSystemTest, CreateAlwaysReplacesContentKeepsCreationTimeAndReports183) {
   fs.AddFile("C:\\Data\\old.bin", "old content");
   const FileTime created = fs.Times("C:\\Data\\old.bin")->creation;
@@ -341,23 +328,6 @@ TEST_F(SimFileSystemTest, EnumerationFailuresAndDriveQueries) {
   EXPECT_EQ(fs.GetLastError(), kErrorNotReady);
   fs.SetMediumPresent('A', true);
   EXPECT_TRUE(fs.GetDiskFreeSpaceA("A:\\", &space));
-}
-
-TEST_F(SimFileSystemTest, CallLogRecordsArguments) {
-  fs.ClearCalls();
-  FileHandle file =
-      fs.CreateFileA("C:\\Data\\x", kGenericWrite, 0, kCreateAlways, kFileAttributeNormal);
-  std::uint32_t written = 0;
-  Write(file, "SZDD", &written);
-  fs.CloseHandle(file);
-  ASSERT_EQ(fs.Calls().size(), 3u);
-  const SimFileCall create = fs.Calls("CreateFileA").at(0);
-  EXPECT_EQ(create.path, "C:\\Data\\x");
-  EXPECT_EQ(create.desiredAccess, kGenericWrite);
-  EXPECT_EQ(create.creationDisposition, kCreateAlways);
-  EXPECT_EQ(fs.Calls("WriteFile").at(0).size, 4u);
-  EXPECT_EQ(fs.Calls("WriteFile").at(0).path, "C:\\Data\\x");
-  EXPECT_TRUE(fs.Calls("CloseHandle").at(0).succeeded);
 }
 
 }  // namespace

@@ -32,29 +32,5 @@ TEST(SimSystemTest, GlobalMemoryIsTrackedZeroedOnRequestAndCanFail) {
   EXPECT_EQ(system.AllocationFlags().front(), kGmemZeroinit);
 }
 
-TEST(SimSystemTest, VersionErrorModeResourcesAndBeeps) {
-  SimSystem system;
-  OsVersionInfo info;
-  EXPECT_FALSE(system.GetVersionExA(&info));  // size not set
-  info.dwOSVersionInfoSize = 148;
-  system.SetVersion(1, 4, 10, 2222);
-  ASSERT_TRUE(system.GetVersionExA(&info));
-  EXPECT_EQ(info.dwPlatformId, 1u);
-  EXPECT_EQ(info.dwMinorVersion, 10u);
-
-  EXPECT_EQ(system.SetErrorMode(kSemFailCriticalErrors), 0u);
-  EXPECT_EQ(system.SetErrorMode(0), kSemFailCriticalErrors);
-  EXPECT_EQ(system.ErrorModeCalls().size(), 2u);
-
-  EXPECT_TRUE(system.LockRcData(129).empty());
-  system.SetResource(129, {1, 2, 3});
-  EXPECT_EQ(system.LockRcData(129).size(), 3u);
-
-  system.Beep(440, 100);
-  ASSERT_EQ(system.Beeps().size(), 1u);
-  EXPECT_EQ(system.Beeps()[0].first, 440u);
-  EXPECT_EQ(system.GetModuleFileNameA(), "C:\\Temp\\QvxSetup.exe");
-}
-
 }  // namespace
 }  // namespace qvx::sim
