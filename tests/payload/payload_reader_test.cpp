@@ -187,13 +187,5 @@ TEST(ExpansionCapacity, IsTheLargestExpandedSizeAndNeverBelowTheMinimum) {
             kMinExpansionCapacity);
 }
 
-TEST(BuildPayload, EachBodyWithSzddInFrontIsACompressedFile) {
-  const Bytes payload = Payload({Bytes(741, 'x')});
-  const PayloadEntry e = EntryAt(payload, 0);
-  ASSERT_EQ(e.kind, EntryKind::Entry);
-  const Bytes head(e.body.begin(), e.body.begin() + kStoredHeaderSize);
-  EXPECT_EQ(head, (Bytes{0x88, 0xF0, 0x27, 0x33, 0x41, 0x00, 0xE5, 0x02, 0x00, 0x00}));
-}
-
 }  // namespace
 }  // namespace qvx
