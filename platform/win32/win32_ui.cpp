@@ -2,6 +2,7 @@
 // Application::MessageBox in this file.
 // clang-format off
 #include "platform/framework.h"
+#include "platform/placement.h"
 #include "platform/win32/win32_ui_backends.h"
 
 #include <windows.h>
@@ -25,28 +26,24 @@ HINSTANCE Module() { return GetModuleHandleA(nullptr); }
 HICON LoadIconOf(int iconId) { return LoadIconA(Module(), MAKEINTRESOURCEA(iconId)); }
 
 // Centres the dialog over its owner, or over the work area when it has none
-// (or the owner cannot be seen), keeping it inside the work area.
+// or the owner cannot be seen.
 void Centre(HWND dialog) {
   RECT work;
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
     work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   }
-  RECT area = work;
+  RECT over = work;
   HWND owner = GetWindow(dialog, GW_OWNER);
   if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
-    ::GetWindowRect(owner, &area);
+    ::GetWindowRect(owner, &over);
   }
   RECT self;
   ::GetWindowRect(dialog, &self);
-  int width = self.right - self.left;
-  int height = self.bottom - self.top;
-  int x = area.left + (area.right - area.left - width) / 2;
-  int y = area.top + (area.bottom - area.top - height) / 2;
-  if (x + width > work.right) x = work.right - width;
-  if (y + height > work.bottom) y = work.bottom - height;
-  if (x < work.left) x = work.left;
-  if (y < work.top) y = work.top;
-  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Rect placed = CentredPlacement({self.left, self.top, self.right, self.bottom},
+                                 {over.left, over.top, over.right, over.bottom},
+                                 {work.left, work.top, work.right, work.bottom});
+  SetWindowPos(dialog, nullptr, placed.left, placed.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Feeds a dialog object from its window: WM_INITDIALOG to its
