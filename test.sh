@@ -69,6 +69,8 @@ run_ctest() {
   fi
 }
 
+fails() { ! "$@" >/dev/null 2>&1; }
+
 setup_exe() { find "$1" -name QvxSetup.exe -not -path '*/product/*' | head -1; }
 
 same_bytes() {
@@ -126,6 +128,9 @@ fi
 
 if is_built win32; then
   part "static checks of the 32-bit QvxSetup.exe" python3 tools/check-pe.py "$(setup_exe build/win32)"
+  if is_built win64; then
+    part "the static checks reject the 64-bit twin" fails python3 tools/check-pe.py "$(setup_exe build/win64)"
+  fi
   part "a vendor's product folder" vendor_folder
   part "a second 32-bit build" build win32 win32-repro
   part "the two 32-bit builds are identical" same_bytes

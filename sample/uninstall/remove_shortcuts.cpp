@@ -58,7 +58,9 @@ void RemoveShortcuts(const char* folder, RemovalReport& report) {
     if (GetFileAttributesA(linkPath.Get()) == INVALID_FILE_ATTRIBUTES) continue;
     PathText target;
     if (!ReadLinkTarget(linkPath.Get(), target)) {
-      report.Failed(linkPath.Get(), GetLastError());
+      PathText line(linkPath.Get());
+      line.Append(" could not be read and was kept.");
+      report.Note(line.Get());
       continue;
     }
     // A later installation elsewhere saved its own shortcut here: keep it.
