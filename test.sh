@@ -132,7 +132,8 @@ if is_built win32; then
     part "the static checks reject the 64-bit twin" fails python3 tools/check-pe.py "$(setup_exe build/win64)"
   fi
   part "a vendor's product folder" vendor_folder
-  part "a second 32-bit build" build win32 win32-repro
+  rm -rf build/win32-repro
+  part "a second 32-bit build, from scratch" build win32 win32-repro
   part "the two 32-bit builds are identical" same_bytes
 fi
 

@@ -159,7 +159,13 @@ if ! timeout 20 wineserver -w; then
   wineserver -k >/dev/null 2>&1
   timeout 10 wineserver -w
 fi
-wait "$serve_pid"
+# The output ends once no process holds the FIFO any more; bounded all the same.
+for _ in $(seq 1 50); do
+  kill -0 "$serve_pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill "$serve_pid" 2>/dev/null
+wait "$serve_pid" 2>/dev/null
 rm -f "$fifo"
 
 if [ "$rc" -eq 0 ] && [ -z "${QVX_KEEP_PREFIX:-}" ]; then
