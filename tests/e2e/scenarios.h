@@ -19,6 +19,7 @@ void MissingDrive();
 void BrowseFolder();
 void UninstallAll();
 void UninstallInUse();
+void MeasureInstall();
 
 inline constexpr Scenario kScenarios[] = {
     {"fresh_prefix", FreshPrefix},
@@ -32,4 +33,5 @@ inline constexpr Scenario kScenarios[] = {
     {"browse", BrowseFolder},
     {"uninstall", UninstallAll},
     {"uninstall_in_use", UninstallInUse},
+    {"measure_install", MeasureInstall},
 };
