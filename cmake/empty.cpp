@@ -1,1 +1,0 @@
-// Keeps a library configurable while its folder has no source yet.
