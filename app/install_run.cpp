@@ -49,18 +49,26 @@ const char* ExtractMessage(ExtractResult result) {
 
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// The edit's text as the run uses it everywhere: surrounding white space
-// dropped (the folder that gets created is the trimmed one, so the files,
-// shortcuts and registry entries must name that one too), then one trailing
-// backslash removed.
-std::string RunFolder(std::string text) {
+// Drops white space from both ends.
+std::string TrimBlanks(const std::string& text) {
   std::size_t end = text.size();
   while (end > 0 && IsBlank(text[end - 1])) --end;
   std::size_t begin = 0;
   while (begin < end && IsBlank(text[begin])) ++begin;
-  text = text.substr(begin, end - begin);
-  if (!text.empty() && text.back() == '\\') text.pop_back();
-  return text;
+  return text.substr(begin, end - begin);
+}
+
+// The edit's text as the run uses it everywhere: surrounding white space
+// dropped (the folder that gets created is the trimmed one, so the files,
+// shortcuts and registry entries must name that one too), then one trailing
+// backslash removed, and with it any blanks it stood behind ("D:\Q \").
+std::string RunFolder(const std::string& text) {
+  std::string folder = TrimBlanks(text);
+  if (!folder.empty() && folder.back() == '\\') {
+    folder.pop_back();
+    folder = TrimBlanks(folder);
+  }
+  return folder;
 }
 
 // Writes every entry of the payload into folder; the first failure ends the

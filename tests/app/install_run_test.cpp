@@ -88,9 +88,11 @@ TEST(InstallRunTest, SuccessfulRunInstallsAndAnyWayOutEndsWithCancel) {
 }
 
 // The folder is the edit's text less surrounding blanks and one trailing
-// backslash, for the files, the shortcuts and the registry alike.
+// backslash, for the files, the shortcuts and the registry alike; blanks that
+// the backslash stood behind go too, as the folder created has none.
 TEST(InstallRunTest, TypedFolderIsTrimmedAndLosesOneTrailingBackslash) {
-  for (const char* typed : {"D:\\My Tools\\Quorvex\\", "  D:\\My Tools\\Quorvex \t"}) {
+  for (const char* typed : {"D:\\My Tools\\Quorvex\\", "  D:\\My Tools\\Quorvex \t",
+                            "D:\\My Tools\\Quorvex \\ "}) {
     Machine m;
     m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
       user.Type(kIdFolderEdit, typed);
