@@ -57,23 +57,6 @@ int Usage(const std::string& message) {
   return kExitUsage;
 }
 
-// Reads a payload file, or the payload resource of an executable. *payload
-// points into *file.
-bool LoadPayload(const std::string& path, Bytes* file, std::span<const std::uint8_t>* payload,
-                 std::string* error) {
-  if (!qvx::pack::ReadWholeFile(path, kMaxInputSize, file, error)) return false;
-  if (!qvx::pack::LooksLikeExecutable(*file)) {
-    *payload = *file;
-    return true;
-  }
-  if (!qvx::pack::FindResource(*file, qvx::pack::kRtRcData, qvx::pack::kPayloadResourceId,
-                               qvx::pack::kLangEnglishUs, payload, error)) {
-    *error = path + ": " + *error;
-    return false;
-  }
-  return true;
-}
-
 // Checks the payload's structure: the entries the installer walks are whole
 // and the walk ends at the terminator. *count receives their number.
 bool CheckStructure(const std::string& path, std::span<const std::uint8_t> payload,
@@ -88,6 +71,22 @@ bool CheckStructure(const std::string& path, std::span<const std::uint8_t> paylo
   }
   *count = walk.Index();
   return true;
+}
+
+// Reads a payload file, or the payload resource of an executable, and checks
+// its structure. *payload points into *file; *count receives the number of
+// entries the installer walks.
+bool LoadPayload(const std::string& path, Bytes* file, std::span<const std::uint8_t>* payload,
+                 std::size_t* count, std::string* error) {
+  if (!qvx::pack::ReadWholeFile(path, kMaxInputSize, file, error)) return false;
+  if (!qvx::pack::LooksLikeExecutable(*file)) {
+    *payload = *file;
+  } else if (!qvx::pack::FindResource(*file, qvx::pack::kRtRcData, qvx::pack::kPayloadResourceId,
+                                      qvx::pack::kLangEnglishUs, payload, error)) {
+    *error = path + ": " + *error;
+    return false;
+  }
+  return CheckStructure(path, *payload, count, error);
 }
 
 int Compress(const std::string& in, const std::string& out) {
@@ -132,8 +131,7 @@ int List(const std::string& path) {
   std::span<const std::uint8_t> payload;
   std::string error;
   std::size_t count = 0;
-  if (!LoadPayload(path, &file, &payload, &error)) return Fail(error);
-  if (!CheckStructure(path, payload, &count, &error)) return Fail(error);
+  if (!LoadPayload(path, &file, &payload, &count, &error)) return Fail(error);
 
   std::printf("%10s %10s %10s %7s  %s\n", "offset", "stored", "expanded", "ratio", "name");
   std::uint64_t stored = 0;
@@ -164,8 +162,7 @@ int Verify(const std::string& path, const std::vector<std::string>& inputs) {
   std::span<const std::uint8_t> payload;
   std::string error;
   std::size_t count = 0;
-  if (!LoadPayload(path, &file, &payload, &error)) return Fail(error);
-  if (!CheckStructure(path, payload, &count, &error)) return Fail(error);
+  if (!LoadPayload(path, &file, &payload, &count, &error)) return Fail(error);
   if (count != inputs.size()) {
     return Fail(path + ": holds " + std::to_string(count) + " entries, " +
                 std::to_string(inputs.size()) + " files given");
@@ -198,8 +195,7 @@ int Unpack(const std::string& path, const std::string& dir) {
   std::span<const std::uint8_t> payload;
   std::string error;
   std::size_t count = 0;
-  if (!LoadPayload(path, &file, &payload, &error)) return Fail(error);
-  if (!CheckStructure(path, payload, &count, &error)) return Fail(error);
+  if (!LoadPayload(path, &file, &payload, &count, &error)) return Fail(error);
   // Every entry is expanded before anything is written, so that a corrupt
   // payload leaves no files at all.
   std::vector<Bytes> expanded(count);
