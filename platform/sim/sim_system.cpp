@@ -7,7 +7,7 @@
 namespace qvx::sim {
 namespace {
 
-// OSVERSIONINFOA and OSVERSIONINFOEXA: the two sizes GetVersionExA accepts.
+// OSVERSIONINFOA and OSVERSIONINFOEXA: the two sizes GetVersionExA knows.
 constexpr std::uint32_t kVersionInfoSize = 148;
 constexpr std::uint32_t kVersionInfoExSize = 156;
 // What a block GlobalAlloc does not zero holds here, so that a reader who
@@ -19,12 +19,14 @@ constexpr std::uint8_t kUninitialisedByte = 0xCD;
 SimSystem::~SimSystem() = default;
 
 bool SimSystem::GetVersionExA(OsVersionInfo* info) {
-  if (failVersion_) return false;
-  if (info->dwOSVersionInfoSize != kVersionInfoSize &&
-      info->dwOSVersionInfoSize != kVersionInfoExSize) {
+  const std::uint32_t size = info->dwOSVersionInfoSize;
+  versionInfoSizes_.push_back(size);
+  const bool takesExtended = version_.dwPlatformId == 2 && version_.dwMajorVersion >= 5;
+  if (size != kVersionInfoSize && !(size == kVersionInfoExSize && takesExtended)) {
+    versionError_ = kErrorInsufficientBuffer;
     return false;
   }
-  const std::uint32_t size = info->dwOSVersionInfoSize;
+  if (failVersion_) return false;
   *info = version_;
   info->dwOSVersionInfoSize = size;
   return true;

@@ -1,7 +1,8 @@
-// Process-wide services for the host tests: a settable Windows version, the
-// error mode as set, the Windows directory and the program's own path, a log
-// of beeps, global memory that tracks every live block and can refuse one,
-// and resources served from bytes the test provides.
+// Process-wide services for the host tests: a settable Windows version that
+// takes only the record sizes that version takes, the error mode as set, the
+// Windows directory and the program's own path, a log of beeps, global memory
+// that tracks every live block and can refuse one, and resources served from
+// bytes the test provides.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,9 @@
 #include "platform/system.h"
 
 namespace qvx::sim {
+
+// ERROR_INSUFFICIENT_BUFFER: what GetVersionExA leaves for a size it refuses.
+inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 
 class SimSystem : public System {
  public:
@@ -35,12 +39,20 @@ class SimSystem : public System {
   std::span<const std::uint8_t> LockRcData(int id) override;
 
   // --- Version: an NT 5.1 (XP) machine unless set otherwise -----------------
-  // dwPlatformId: 0 Win32s, 1 the 95/98/ME family, 2 the NT family.
+  // dwPlatformId: 0 Win32s, 1 the 95/98/ME family, 2 the NT family. Every
+  // version takes a record of 148 bytes (OSVERSIONINFOA); only NT 5 and later
+  // also take 156 (OSVERSIONINFOEXA): the 95 family and NT 4.0 before its
+  // sixth service pack refuse it. A refused size fails with
+  // ERROR_INSUFFICIENT_BUFFER and leaves the record as it was.
   void SetVersion(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor,
                   std::uint32_t build = 0);
   void SetPlatformId(std::uint32_t platformId) { version_.dwPlatformId = platformId; }
   // GetVersionExA fails (returns false) from now on.
   void FailGetVersion(bool fail) { failVersion_ = fail; }
+  // The size field of every record given to GetVersionExA, in order.
+  const std::vector<std::uint32_t>& VersionInfoSizes() const { return versionInfoSizes_; }
+  // ERROR_INSUFFICIENT_BUFFER once a size has been refused, 0 until then.
+  std::uint32_t VersionError() const { return versionError_; }
 
   // --- Error mode -----------------------------------------------------------
   std::uint32_t ErrorMode() const { return errorMode_; }
@@ -75,6 +87,8 @@ class SimSystem : public System {
  private:
   OsVersionInfo version_{148, 5, 1, 2600, 2};
   bool failVersion_ = false;
+  std::vector<std::uint32_t> versionInfoSizes_;
+  std::uint32_t versionError_ = 0;
   std::uint32_t errorMode_ = 0;
   std::vector<std::uint32_t> errorModeCalls_;
   std::string windowsDirectory_ = "C:\\WINDOWS";

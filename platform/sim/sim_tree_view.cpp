@@ -239,11 +239,11 @@ void SimTreeView::SetImageList(WindowHandle tree, ImageList images) {
   t->images = images;
 }
 
-ImageList SimTreeView::ImageList_Create(int /*cx*/, int /*cy*/, std::uint32_t /*flags*/,
-                                        int /*initial*/, int /*grow*/) {
+ImageList SimTreeView::ImageList_Create(int cx, int cy, std::uint32_t /*flags*/, int /*initial*/,
+                                        int /*grow*/) {
   if (failImageListCreate_) return kNoImageList;
   ImageList handle = nextImageList_++;
-  imageLists_[handle] = Images{};
+  imageLists_[handle] = Images{cx, cy, {}};
   return handle;
 }
 
@@ -326,6 +326,12 @@ ImageList SimTreeView::AttachedImageList(WindowHandle tree) const {
 std::vector<int> SimTreeView::Icons(ImageList images) const {
   auto found = imageLists_.find(images);
   return found == imageLists_.end() ? std::vector<int>{} : found->second.icons;
+}
+
+std::pair<int, int> SimTreeView::ImageSize(ImageList images) const {
+  auto found = imageLists_.find(images);
+  if (found == imageLists_.end()) return {0, 0};
+  return {found->second.width, found->second.height};
 }
 
 int SimTreeView::LiveImageLists() const {

@@ -11,6 +11,8 @@
 // - Sorted insertion places an item before the first sibling whose text is
 //   greater, ignoring the case of A to Z; equal texts keep insertion order.
 // - Texts read back through a 260-character buffer (259 characters).
+// - An image list keeps the image size it was created with, which is the
+//   size the tree draws its images at.
 // Anything the real control could crash on (an item that does not exist, a
 // window that is not a live tree, a destroyed image list) is recorded as a
 // failure in SimUi::failures().
@@ -19,6 +21,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_ui.h"
@@ -75,6 +78,9 @@ class SimTreeView : public TreeView {
   ImageList AttachedImageList(WindowHandle tree) const;
   // The icon resources appended to an image list, in image-index order.
   std::vector<int> Icons(ImageList images) const;
+  // The width and height of an image list's images, as created; 0 by 0 for
+  // no list.
+  std::pair<int, int> ImageSize(ImageList images) const;
   int LiveImageLists() const;
 
  private:
@@ -86,6 +92,8 @@ class SimTreeView : public TreeView {
     std::vector<TreeItem> ensureVisible;
   };
   struct Images {
+    int width = 0;
+    int height = 0;
     std::vector<int> icons;
     bool destroyed = false;
   };

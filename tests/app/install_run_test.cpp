@@ -92,7 +92,7 @@ TEST(InstallRunTest, SuccessfulRunInstallsAndAnyWayOutEndsWithCancel) {
 // the backslash stood behind go too, as the folder created has none.
 TEST(InstallRunTest, TypedFolderIsTrimmedAndLosesOneTrailingBackslash) {
   for (const char* typed : {"D:\\My Tools\\Quorvex\\", "  D:\\My Tools\\Quorvex \t",
-                            "D:\\My Tools\\Quorvex \\ "}) {
+                            "D:\\My Tools\\Quorvex \\ ", "\rD:\\My Tools\\Quorvex\r\n"}) {
     Machine m;
     m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
       user.Type(kIdFolderEdit, typed);
@@ -203,6 +203,53 @@ TEST(InstallRunTest, NoShellFoldersStillSucceedsWithoutShortcuts) {
   EXPECT_FALSE(m.sim.files.Exists(kDesktopLink));
   EXPECT_EQ(m.sim.registry.GetString(kHkeyLocalMachine, kAppPathKey, "Path"), kDefaultFolder);
   ExpectReleased(m);
+}
+
+// A payload with more entries than names installs the six named files only.
+TEST(InstallRunTest, EntriesAfterTheSixthAreNeverInstalled) {
+  Machine m;
+  std::vector<std::vector<std::uint8_t>> files = TestProduct().files;
+  files.push_back({'7', 't', 'h'});
+  std::vector<std::uint8_t> payload;
+  std::string error;
+  ASSERT_TRUE(pack::BuildPayload(files, &payload, &error)) << error;
+  m.sim.system.SetResource(129, payload);
+  m.Run([](sim::SimDialogDriver& user, SetupDialog&) {
+    user.Click(kOk);
+    user.PressEnter();
+  });
+  ExpectInstalledInto(m, kDefaultFolder);
+  EXPECT_EQ(m.sim.files.List(kDefaultFolder).size(), kTargetCount);
+}
+
+// The report shows first, then the shortcuts are written, then the registry.
+TEST(InstallRunTest, ReportComesBeforeTheShortcutsAndTheyBeforeTheRegistry) {
+  Machine m;
+  WindowHandle setupDialog = 0;
+  std::vector<bool> inOrder;  // at each shortcut
+  struct WatchedLink : sim::SimShellLink {
+    using SimShellLink::SimShellLink;
+    std::function<void()> before;
+    std::int32_t CreateShortcut(const std::string& target, const std::string& linkPath,
+                                const std::string& description) override {
+      before();
+      return SimShellLink::CreateShortcut(target, linkPath, description);
+    }
+  } link(m.sim.files);
+  link.before = [&] {
+    inOrder.push_back(m.sim.ui.DriverFor(setupDialog).Text(kIdPrompt) == kSuccess &&
+                      !m.sim.registry.KeyExists(kHkeyLocalMachine, kAppPathKey));
+  };
+  Platform watched{m.sim.system, m.sim.files, m.sim.registry, link, m.sim.ui, m.sim.treeView};
+  SetupApp setup(watched);
+  m.sim.ui.ScriptDialog(kSetupDialogTemplate, [&](sim::SimDialogDriver& user) {
+    setupDialog = user.hwnd();
+    user.Click(kOk);
+    user.PressEnter();
+  });
+  setup.Run();
+  EXPECT_EQ(inOrder, (std::vector<bool>{true, true}));
+  EXPECT_TRUE(m.sim.registry.KeyExists(kHkeyLocalMachine, kUninstallKey));
 }
 
 TEST(InstallRunTest, RefusedComIsNotUninitialised) {

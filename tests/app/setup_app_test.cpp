@@ -5,6 +5,7 @@
 namespace qvx {
 namespace {
 
+// On version 4.0 systems, which take no other record size than 148.
 TEST(StartUpTest, PlatformFamilyComesFromTheLowBytesBits) {
   struct Case {
     std::uint32_t id;
@@ -12,9 +13,10 @@ TEST(StartUpTest, PlatformFamilyComesFromTheLowBytesBits) {
   } cases[] = {{1, 1}, {2, 2}, {3, 2}, {0x102, 2}, {0x1FE, 2}, {0xFFFFFF01, 1}};
   for (const Case& c : cases) {
     Machine m;
-    m.sim.system.SetPlatformId(c.id);
+    m.sim.system.SetVersion(c.id, 4, 0, 950);
     m.sim.ui.ScriptDialog(kSetupDialogTemplate, [](sim::SimDialogDriver& u) { u.Click(kCancel); });
     EXPECT_FALSE(m.app.InitInstance());
+    EXPECT_EQ(m.sim.system.VersionInfoSizes(), std::vector<std::uint32_t>{148});
     EXPECT_EQ(m.app.platformKind(), c.kind) << std::hex << c.id;
     ASSERT_EQ(m.sim.ui.dialogRuns().size(), 1u);
     EXPECT_EQ(m.sim.ui.dialogRuns()[0].owner, 0u);

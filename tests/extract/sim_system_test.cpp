@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/win_values.h"
 
@@ -30,6 +31,25 @@ TEST(SimSystemTest, GlobalMemoryIsTrackedZeroedOnRequestAndCanFail) {
   EXPECT_NE(system.GlobalAlloc(0, 8), nullptr);
   EXPECT_EQ(system.LiveAllocations(), 3);
   EXPECT_EQ(system.AllocationFlags().front(), kGmemZeroinit);
+}
+
+// Every system takes a record of 148 bytes; only NT 5 and later take 156 too.
+TEST(SimSystemTest, VersionRecordSizeIsCheckedAsTheSystemDoes) {
+  struct Case {
+    std::uint32_t platform, major, size;
+    bool taken;
+  } cases[] = {{1, 4, 148, true},  {2, 4, 148, true},  {2, 5, 156, true}, {1, 4, 156, false},
+               {2, 4, 156, false}, {2, 5, 147, false}, {2, 5, 0, false}};
+  for (const Case& c : cases) {
+    SimSystem system;
+    system.SetVersion(c.platform, c.major, 0);
+    OsVersionInfo info;
+    info.dwOSVersionInfoSize = c.size;
+    EXPECT_EQ(system.GetVersionExA(&info), c.taken) << c.size;
+    EXPECT_EQ(info.dwPlatformId, c.taken ? c.platform : 0u);
+    EXPECT_EQ(system.VersionError(), c.taken ? 0u : kErrorInsufficientBuffer);
+    EXPECT_EQ(system.VersionInfoSizes(), std::vector<std::uint32_t>{c.size});
+  }
 }
 
 }  // namespace

@@ -18,8 +18,11 @@ class FolderTreeTest : public BrowserTest {
     // Created out of sorted order, so the tree must sort them itself.
     sim.files.SetListingOrder(sim::SimFileSystem::ListingOrder::ByCreation);
     sim.files.AddDrive('C', kDriveFixed);
+    // Listings that end with a file after their one sub-folder.
     sim.files.AddFolder("C:\\Windows\\System32");
+    sim.files.AddFile("C:\\Windows\\win.ini", "");
     sim.files.AddFolder("C:\\Program Files\\Kelvane");
+    sim.files.AddFile("C:\\Program Files\\desktop.ini", "");
     sim.files.AddFolder("C:\\beta");
     sim.files.AddFolder("C:\\Alpha\\RECYCLER", kFileAttributeSystem);
     sim.files.AddFile("C:\\Alpha\\readme.txt", "text");
@@ -49,9 +52,10 @@ TEST_F(FolderTreeTest, ListsOnlyRemovableAndFixedDrivesInLetterOrderUnread) {
   sim.files.AddDrive('D', kDriveCdrom);
   sim.files.AddDrive('E', kDriveRemote);
   sim.files.AddDrive('F', kDriveRamdisk);
+  sim.files.AddDrive('Z', kDriveRemovable);
   Run("");
-  EXPECT_THAT(sim.treeView.ChildTexts(tree, kNoItem), ElementsAre("A:", "C:", "G:"));
-  for (const char* drive : {"A:", "C:", "G:"}) {
+  EXPECT_THAT(sim.treeView.ChildTexts(tree, kNoItem), ElementsAre("A:", "C:", "G:", "Z:"));
+  for (const char* drive : {"A:", "C:", "G:", "Z:"}) {
     EXPECT_TRUE(sim.treeView.HasExpandButton(tree, At(drive))) << drive;
     EXPECT_EQ(ItemAt(drive).image, kClosedFolderImage) << drive;
   }
@@ -72,6 +76,7 @@ TEST_F(FolderTreeTest, InitialisationTitlesDialogAddsTreeStylesAndFolderImages) 
   EXPECT_EQ(style & wanted, wanted);
   EXPECT_THAT(sim.treeView.Icons(sim.treeView.AttachedImageList(tree)),
               ElementsAre(kClosedFolderIconId, kOpenFolderIconId));
+  EXPECT_EQ(sim.treeView.ImageSize(sim.treeView.AttachedImageList(tree)), std::make_pair(16, 16));
   EXPECT_THAT(sim.system.Beeps(), IsEmpty());
 
   sim.treeView.FailImageListCreate(true);  // one beep, and the tree works without images
@@ -165,10 +170,12 @@ TEST_F(FolderTreeTest, StartFolderOpensItsPathAndSelectsItsLastComponent) {
   };
   sim.files.AddDrive('D', kDriveCdrom);
   sim.files.AddFolder("D:\\Data");
+  sim.files.AddFolder("C:\\Program Files\\Fizz");
   const Case cases[] = {
       {"c:\\program files\\", "C:\\Program Files", {"C:"}},
       {"C:\\WINDOWS\\system32\\", "C:\\Windows\\System32", {"C:", "C:\\Windows"}},
       {"C:\\Program Files\\Kelvane\\", "C:\\Program Files\\Kelvane", {"C:", "C:\\Program Files"}},
+      {"C:\\PROGRAM FILES\\FIZZ\\", "C:\\Program Files\\Fizz", {"C:", "C:\\Program Files"}},
       {"C:\\Program Files\\Kelvane\\Quorvex\\", "", {"C:", "C:\\Program Files"}},
       {"C:\\Program Files\\Missing\\Quorvex\\", "", {"C:", "C:\\Program Files"}},
       {"C:\\\xE9t\xE9\\", "", {"C:"}},  // only A to Z match either case

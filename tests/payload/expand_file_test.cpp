@@ -48,6 +48,7 @@ TEST_F(ExpandFileTest, ExpandsAFileReadInManyPieces) {
 
 TEST(ExpandFile, FailuresGiveZeroAndCloseTheFile) {
   const Bytes good = pack::LzCompressFile(test::RandomBytes(60000, 1).bytes);
+  const Bytes small = pack::LzCompressFile(test::RandomBytes(3000, 2).bytes);  // one read
   Bytes truncated(good.begin(), good.end() - 1);
   Bytes badMode = good;
   badMode[8] = 'B';
@@ -63,6 +64,8 @@ TEST(ExpandFile, FailuresGiveZeroAndCloseTheFile) {
       {"open fails", good, "CreateFileA", 2000000},
       {"first read fails", good, "ReadFile", 2000000},
       {"a later read fails: no partial success", good, "ReadFile", 2000000, 2},
+      // All bytes are in, but the read that would have found the end fails.
+      {"the read after the last byte fails", small, "ReadFile", 2000000, 1},
       {"truncated data", truncated, nullptr, 2000000},
       {"mode B", badMode, nullptr, 2000000},
       {"header alone", Bytes(good.begin(), good.begin() + 14), nullptr, 2000000},

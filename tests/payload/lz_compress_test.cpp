@@ -139,6 +139,9 @@ TEST(LzCompress, ReachesTheFewestBitsOfTheCostModel) {
   Bytes few(4300);  // passes the 4096-byte window
   for (std::uint8_t& b : few) b = "ab "[rng() % 3];
   inputs.push_back({"three symbols past the window", few});
+  Bytes farBack = test::RandomBytes(4096, 4).bytes;  // its head recurs 4096 bytes on
+  farBack.insert(farBack.end(), farBack.begin(), farBack.begin() + 18);
+  inputs.push_back({"a match at the full distance", farBack});
   const std::vector<test::CorpusFile> dlls = test::MingwDlls(600000, 1);
   if (!dlls.empty()) {
     inputs.push_back({"dll head", Bytes(dlls[0].bytes.begin(), dlls[0].bytes.begin() + 2000)});

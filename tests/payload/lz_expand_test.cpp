@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,6 +47,28 @@ Bytes SixteenLiterals() {
 Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// Sixteen literals A..P, then references 16 back of 18 bytes each (the last
+// one shorter) up to total bytes: A..P over and over. A group of eight such
+// references writes the most the fast path ever writes past its start.
+Bytes RepeatingStream(std::size_t total) {
+  Bytes s = SixteenLiterals();
+  for (std::size_t count = 16; count < total;) {
+    if ((count - 16) % (8 * 18) == 0) s.push_back(0x00);
+    const std::size_t length = std::min<std::size_t>(18, total - count);
+    const std::size_t position = (4080 + count - 16) & 4095;
+    s.push_back(static_cast<std::uint8_t>(position));
+    s.push_back(static_cast<std::uint8_t>((position >> 4 & 0xF0) | (length - 3)));
+    count += length;
+  }
+  return s;
+}
+
+Bytes Repeating(std::size_t total) {
+  Bytes b(total);
+  for (std::size_t i = 0; i < total; ++i) b[i] = static_cast<std::uint8_t>('A' + i % 16);
+  return b;
 }
 
 TEST(LzExpand, WorkedExampleFromTheStartOfAProgram) {
@@ -107,7 +130,11 @@ INSTANTIATE_TEST_SUITE_P(
                  5,
                  Text("abcde")},
         EdgeCase{"CapacityStopsInsideAReference", {0x01, 'A', 0xF0, 0xFF}, 7, Bytes(7, 'A')},
-        EdgeCase{"CapacityZero", {0xFF, 'a'}, 0, {}}),
+        EdgeCase{"CapacityZero", {0xFF, 'a'}, 0, {}},
+        // Buffers that end where the references do: the group of references
+        // has exactly the fast path's room, or a few bytes less.
+        EdgeCase{"FastPathRoomUpToTheLastByte", RepeatingStream(166), 166, Repeating(166)},
+        EdgeCase{"JustUnderTheFastPathRoom", RepeatingStream(160), 160, Repeating(160)}),
     [](const testing::TestParamInfo<EdgeCase>& info) { return std::string(info.param.name); });
 
 // Random streams are mostly references to random positions, so they cover

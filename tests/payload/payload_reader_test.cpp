@@ -92,10 +92,12 @@ TEST(PayloadWalk, EndsNormallyAtTheTerminatorOrAfterTheSixthName) {
     const char* name;
     std::size_t entries;
     std::size_t visited;
+    Bytes file = {'a', 'b', 'c'};
   };
   for (const Case& c : {Case{"terminator first", 0, 0}, Case{"fewer entries than names", 3, 3},
-                        Case{"six", 6, 6}, Case{"more entries than names", 8, 6}}) {
-    std::vector<Bytes> files(c.entries, Bytes{'a', 'b', 'c'});
+                        Case{"six", 6, 6}, Case{"more entries than names", 8, 6},
+                        Case{"empty files: bodies of just the ten header bytes", 2, 2, {}}}) {
+    std::vector<Bytes> files(c.entries, c.file);
     const std::vector<Visit> visits = Walk(Payload(files));
     ASSERT_EQ(visits.size(), c.visited) << c.name;
     for (const Visit& v : visits) EXPECT_EQ(v.kind, EntryKind::Entry) << c.name;
