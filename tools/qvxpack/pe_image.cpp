@@ -76,8 +76,10 @@ bool ParsePeLayout(std::span<const std::uint8_t> file, PeLayout* layout, std::st
   for (std::uint32_t i = 0; i < sectionCount; ++i) {
     PeSection s;
     s.headerOffset = table + kSectionEntrySize * i;
+    // The name goes into messages: anything but printable ASCII shows as '?'.
     for (std::size_t k = 0; k < 8 && file[s.headerOffset + k]; ++k) {
-      s.name += static_cast<char>(file[s.headerOffset + k]);
+      const std::uint8_t c = file[s.headerOffset + k];
+      s.name += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
     }
     ReadField(file, s.headerOffset + 8, 4, &s.virtualSize);
     ReadField(file, s.headerOffset + 12, 4, &s.virtualAddress);
