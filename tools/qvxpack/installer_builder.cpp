@@ -179,6 +179,7 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uin
     const std::uint32_t newRva = static_cast<std::uint32_t>(nextRva);
     WriteField(out, s.headerOffset + 12, 4, newRva);
     if (s.rawSize) {
+      out.resize(AlignUp(out.size(), pe.fileAlignment));
       if (out.size() > kMaxRva) return Fail(error, "the payload is too large for an executable");
       WriteField(out, s.headerOffset + 20, 4, static_cast<std::uint32_t>(out.size()));
       out.insert(out.end(), stub.begin() + s.rawOffset, stub.begin() + s.rawOffset + s.rawSize);
