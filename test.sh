@@ -106,8 +106,9 @@ qvxpack=build/host/tools/qvxpack/qvxpack
 stamped=build/stamped
 product_files() { printf '%s\n' "$1"/{QVX.exe,QVX.hlp,QVX.cnt,QvxUninstall.exe,default.rex,default.stg}; }
 
-# The checksum in the header is the one osslsigncode calculates; it prints
-# both values only when they differ (older versions always print both).
+# The checksum in the header is the one osslsigncode calculates. It prints
+# "PE checksum" when the two agree and both values when they differ; both
+# values that agree pass too.
 checksum_true() {
   local out current calculated
   out=$(osslsigncode verify "$1" 2>&1)

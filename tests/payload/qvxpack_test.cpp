@@ -68,11 +68,20 @@ TEST(FindResource, FailsCleanlyOnMissingOrDamagedResources) {
   }
 }
 
+// The resource's bytes; they must start at a multiple of 8 in the file, as
+// every section does.
 Bytes ResourceOf(const Bytes& image, const test::SyntheticResource& r) {
   std::span<const std::uint8_t> data;
   std::string error;
   if (!pack::FindResource(image, r.type, r.id, r.language, &data, &error)) return {};
+  EXPECT_EQ((data.data() - image.data()) % 8, 0) << "resource " << r.id;
   return Bytes(data.begin(), data.end());
+}
+
+TEST(PeChecksum, SumsWordsWithEndAroundCarryLeavingOutItsFieldAndAddsTheLength) {
+  EXPECT_EQ(pack::PeChecksum(Bytes{1, 0, 2, 0}, 100), 3u + 4);
+  EXPECT_EQ(pack::PeChecksum(Bytes{0xFF, 0xFF, 2, 0}, 100), 2u + 4);   // 0x10001 folds to 2
+  EXPECT_EQ(pack::PeChecksum(Bytes{1, 0, 9, 9, 9, 9, 2}, 2), 3u + 7);  // odd length, field skipped
 }
 
 TEST(BuildInstaller, ReplacesOnlyThePayloadAndKeepsTheHeadersTrue) {
