@@ -121,7 +121,7 @@ checksum_true() {
 # Stamping a built installer with its own product gives it back byte for
 # byte: resources, layout and checksum as the linker made them.
 stamp_gives_stub_back() {
-  local preset=$1 stub out=$stamped/$1-own-product.exe
+  local preset=$1 stub files out=$stamped/$1-own-product.exe
   stub=$(setup_exe "build/$preset")
   mkdir -p "$stamped"
   mapfile -t files < <(product_files "build/$preset/product")
@@ -133,7 +133,7 @@ stamp_gives_stub_back() {
 # both built installers: they hold its files, their checksums are right, and
 # the 32-bit one passes the static checks.
 stamp_large_product() {
-  local product=$stamped/product preset
+  local product=$stamped/product preset files
   rm -rf "$product" "$stamped/win32" "$stamped/win64"
   bench/make-product.sh build/win64/product "$product" 2200000 || return 1
   mapfile -t files < <(product_files "$product")
@@ -164,7 +164,7 @@ install_stamped() {
 # qvxpack still reads the payload, and stamping the signed installer again
 # drops the signature, says so, and gives the unsigned installer back.
 sign_stamped() {
-  local dir=$stamped/signed log=$logs/signing.log
+  local dir=$stamped/signed log=$logs/signing.log files
   rm -rf "$dir"
   mkdir -p "$dir"
   mapfile -t files < <(product_files "$stamped/product")
@@ -184,7 +184,7 @@ sign_stamped() {
 # qvxpack.exe under wine64 writes the same bytes as qvxpack on Linux: a
 # payload, an installer, the unpacked files, and the same listing.
 qvxpack_exe_same() {
-  local dir=build/qvxpack-exe exe=build/win64/tools/qvxpack/qvxpack.exe stub side
+  local dir=build/qvxpack-exe exe=build/win64/tools/qvxpack/qvxpack.exe stub files
   rm -rf "$dir"
   mkdir -p "$dir/linux" "$dir/windows"
   stub=$(setup_exe build/win64)
