@@ -4,6 +4,7 @@
 #   dist/QvxSetup.exe        the shipping 32-bit installer
 #   dist/win64/QvxSetup.exe  its 64-bit twin, which runs under wine64 here
 #   dist/qvxpack             the payload tool for vendors
+#   dist/qvxpack.exe         the same tool for 64-bit Windows
 #
 # With $DISPLAY set, the 64-bit twin starts there in a fresh Wine prefix for
 # you to use. Without a display it installs itself on a virtual screen,
@@ -25,7 +26,8 @@ mkdir -p dist/win64 dist/screenshots
 cp "$(setup_exe build/win32)" dist/QvxSetup.exe
 cp "$(setup_exe build/win64)" dist/win64/QvxSetup.exe
 cp build/host/tools/qvxpack/qvxpack dist/qvxpack
-echo "== built dist/QvxSetup.exe, dist/win64/QvxSetup.exe, dist/qvxpack"
+cp build/win64/tools/qvxpack/qvxpack.exe dist/qvxpack.exe
+echo "== built dist/QvxSetup.exe, dist/win64/QvxSetup.exe, dist/qvxpack, dist/qvxpack.exe"
 dist/qvxpack list dist/QvxSetup.exe
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -4,7 +4,9 @@
 #     the win64 build (its end-to-end tests run under wine64 on Xvfb);
 #   - the fuzzers, briefly;
 #   - the static checks of the shipping 32-bit QvxSetup.exe, and a second
-#     build of it from the same sources, which must be identical.
+#     build of it from the same sources, which must be identical;
+#   - installers made by qvxpack build: checked, signed, installed under
+#     wine64; qvxpack.exe under wine64 against qvxpack.
 # Ends with the line "N passed, N failed" and a non-zero exit on any failure.
 set -uo pipefail
 cd "$(dirname "$0")"
@@ -99,6 +101,107 @@ vendor_folder() {
     cmp "$dir/payload.bin" build/win32/payload.bin
 }
 
+# qvxpack build: installers stamped from the built ones (the stubs).
+qvxpack=build/host/tools/qvxpack/qvxpack
+stamped=build/stamped
+product_files() { printf '%s\n' "$1"/{QVX.exe,QVX.hlp,QVX.cnt,QvxUninstall.exe,default.rex,default.stg}; }
+
+# The checksum in the header is the one osslsigncode calculates. It prints
+# "PE checksum" when the two agree and both values when they differ; both
+# values that agree pass too.
+checksum_true() {
+  local out current calculated
+  out=$(osslsigncode verify "$1" 2>&1)
+  current=$(sed -n 's/^\(Current \)\{0,1\}PE checksum *: *\([0-9A-Fa-f]*\).*/\2/p' <<<"$out")
+  calculated=$(sed -n 's/^Calculated PE checksum *: *\([0-9A-Fa-f]*\).*/\1/p' <<<"$out")
+  [ -n "$current" ] && { [ -z "$calculated" ] || [ "$current" = "$calculated" ]; } ||
+    { echo "$1: PE checksum ${current:-missing}, calculated ${calculated:-?}"; return 1; }
+}
+
+# Stamping a built installer with its own product gives it back byte for
+# byte: resources, layout and checksum as the linker made them.
+stamp_gives_stub_back() {
+  local preset=$1 stub files out=$stamped/$1-own-product.exe
+  stub=$(setup_exe "build/$preset")
+  mkdir -p "$stamped"
+  mapfile -t files < <(product_files "build/$preset/product")
+  "$qvxpack" build -o "$out" "$stub" "${files[@]}" && cmp "$stub" "$out" &&
+    echo "$out equals $stub"
+}
+
+# A vendor's product whose program is over 2,000,000 bytes, stamped into
+# both built installers: they hold its files, their checksums are right, and
+# the 32-bit one passes the static checks.
+stamp_large_product() {
+  local product=$stamped/product preset files
+  rm -rf "$product" "$stamped/win32" "$stamped/win64"
+  bench/make-product.sh build/win64/product "$product" 2200000 || return 1
+  mapfile -t files < <(product_files "$product")
+  for preset in win32 win64; do
+    mkdir -p "$stamped/$preset"
+    "$qvxpack" build -o "$stamped/$preset/QvxSetup.exe" "$(setup_exe "build/$preset")" "${files[@]}" &&
+      "$qvxpack" verify "$stamped/$preset/QvxSetup.exe" "${files[@]}" >/dev/null &&
+      checksum_true "$stamped/$preset/QvxSetup.exe" || return 1
+  done
+  python3 tools/check-pe.py "$stamped/win32/QvxSetup.exe"
+}
+
+# install_stamped EXE NAME: the end-to-end installation of the large
+# product by EXE under wine64.
+install_stamped() {
+  local driver log=$logs/e2e-$2.log
+  driver=$(find build/win64 -name qvx_e2e.exe | head -1)
+  if tests/wine/run-in-prefix.sh build/win64 "$2" "$driver" install_default "$PWD/$1" \
+    "$PWD/$stamped/product" >"$log" 2>&1; then
+    grep -E '^ +QVX.exe' "$log"
+  else
+    tail -30 "$log"
+    return 1
+  fi
+}
+
+# Signed with a certificate made here: osslsigncode accepts the signature,
+# qvxpack still reads the payload, and stamping the signed installer again
+# drops the signature, says so, and gives the unsigned installer back.
+sign_stamped() {
+  local dir=$stamped/signed log=$logs/signing.log files
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  mapfile -t files < <(product_files "$stamped/product")
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quorvex test signing" \
+    -addext extendedKeyUsage=codeSigning -keyout "$dir/key.pem" -out "$dir/cert.pem" >"$log" 2>&1 &&
+    osslsigncode sign -certs "$dir/cert.pem" -key "$dir/key.pem" -n "Quorvex Setup" -h sha256 \
+      -in "$stamped/win64/QvxSetup.exe" -out "$dir/QvxSetup.exe" >>"$log" 2>&1 &&
+    osslsigncode verify -CAfile "$dir/cert.pem" "$dir/QvxSetup.exe" >>"$log" 2>&1 &&
+    "$qvxpack" list "$dir/QvxSetup.exe" >>"$log" &&
+    "$qvxpack" build -o "$dir/restamped.exe" "$dir/QvxSetup.exe" "${files[@]}" 2>"$dir/stderr" &&
+    grep -q 'signature does not cover the new payload' "$dir/stderr" &&
+    cmp "$dir/restamped.exe" "$stamped/win64/QvxSetup.exe" ||
+    { tail -20 "$log"; cat "$dir/stderr" 2>/dev/null; return 1; }
+  grep -E 'Signature verification|Subject' "$log" | sort -u
+}
+
+# qvxpack.exe under wine64 writes the same bytes as qvxpack on Linux: a
+# payload, an installer, the unpacked files, and the same listing.
+qvxpack_exe_same() {
+  local dir=build/qvxpack-exe exe=build/win64/tools/qvxpack/qvxpack.exe stub files
+  rm -rf "$dir"
+  mkdir -p "$dir/linux" "$dir/windows"
+  stub=$(setup_exe build/win64)
+  mapfile -t files < <(product_files build/win64/product)
+  "$qvxpack" pack -o "$dir/linux/payload.bin" "${files[@]}" &&
+    "$qvxpack" build -o "$dir/linux/QvxSetup.exe" "$stub" "${files[@]}" &&
+    "$qvxpack" unpack "$dir/linux/QvxSetup.exe" "$dir/linux/unpacked" &&
+    "$qvxpack" list "$dir/linux/QvxSetup.exe" >"$dir/linux/list.txt" || return 1
+  local wine=(tests/wine/run-in-prefix.sh build/win64)
+  "${wine[@]}" qvxpack-pack "$exe" pack -o "$dir/windows/payload.bin" "${files[@]}" &&
+    "${wine[@]}" qvxpack-build "$exe" build -o "$dir/windows/QvxSetup.exe" "$stub" "${files[@]}" &&
+    "${wine[@]}" qvxpack-unpack "$exe" unpack "$dir/windows/QvxSetup.exe" "$dir/windows/unpacked" &&
+    "${wine[@]}" qvxpack-list "$exe" list "$dir/windows/QvxSetup.exe" | tr -d '\r' >"$dir/windows/list.txt" ||
+    return 1
+  diff -r "$dir/linux" "$dir/windows" && echo "$(find "$dir/linux" -type f | wc -l) files identical"
+}
+
 mkdir -p build
 rm -rf "$logs"
 mkdir -p "$logs"
@@ -135,6 +238,18 @@ if is_built win32; then
   rm -rf build/win32-repro
   part "a second 32-bit build, from scratch" build win32 win32-repro
   part "the two 32-bit builds are identical" same_bytes
+fi
+
+if is_built host && is_built win32 && is_built win64; then
+  for preset in win32 win64; do
+    part "qvxpack build of the $preset installer with its own product gives it back" \
+      stamp_gives_stub_back "$preset"
+  done
+  part "installers stamped with a product of a 2,200,000-byte program" stamp_large_product
+  part "the stamped installer installs under wine64" install_stamped "$stamped/win64/QvxSetup.exe" stamped
+  part "the stamped installer signed with a throwaway certificate" sign_stamped
+  part "the signed installer installs under wine64" install_stamped "$stamped/signed/QvxSetup.exe" signed
+  part "qvxpack.exe under wine64 writes what qvxpack writes" qvxpack_exe_same
 fi
 
 echo "$passed passed, $failed failed"

@@ -1,4 +1,5 @@
-// The resource lookup, and qvxpack run as vendors run it.
+// The resource lookup, the rewriting of an installer's payload resource, and
+// qvxpack run as vendors run it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +14,11 @@
 #include "payload/target_names.h"
 #include "tests/payload/corpus.h"
 #include "tests/payload/synthetic_pe.h"
+#include "tools/qvxpack/byte_fields.h"
+#include "tools/qvxpack/installer_builder.h"
+#include "tools/qvxpack/pe_image.h"
 #include "tools/qvxpack/pe_resource.h"
+#include "tools/qvxpack/resource_tree.h"
 
 namespace qvx {
 namespace {
@@ -60,6 +65,154 @@ TEST(FindResource, FailsCleanlyOnMissingOrDamagedResources) {
                                     pack::kLangEnglishUs, &data, &error))
         << name;
     EXPECT_FALSE(error.empty()) << name;
+  }
+}
+
+// The resource's bytes; they must start at a multiple of 8 in the file, as
+// every section does.
+Bytes ResourceOf(const Bytes& image, const test::SyntheticResource& r) {
+  std::span<const std::uint8_t> data;
+  std::string error;
+  if (!pack::FindResource(image, r.type, r.id, r.language, &data, &error)) return {};
+  EXPECT_EQ((data.data() - image.data()) % 8, 0) << "resource " << r.id;
+  return Bytes(data.begin(), data.end());
+}
+
+TEST(PeChecksum, SumsWordsWithEndAroundCarryLeavingOutItsFieldAndAddsTheLength) {
+  EXPECT_EQ(pack::PeChecksum(Bytes{1, 0, 2, 0}, 100), 3u + 4);
+  EXPECT_EQ(pack::PeChecksum(Bytes{0xFF, 0xFF, 2, 0}, 100), 2u + 4);   // 0x10001 folds to 2
+  EXPECT_EQ(pack::PeChecksum(Bytes{1, 0, 9, 9, 9, 9, 2}, 2), 3u + 7);  // odd length, field skipped
+}
+
+TEST(BuildInstaller, ReplacesOnlyThePayloadAndKeepsTheHeadersTrue) {
+  const std::vector<test::SyntheticResource> resources = {
+      {3, 1, 1033, Bytes(40, 'i')},   {10, 128, 1033, Bytes(5, 'o')},
+      {10, 129, 1031, Bytes(7, 'g')}, {10, 129, 1033, Bytes(9, 'p')},
+      {24, 1, 1033, Bytes(13, 'm')},
+  };
+  // Large enough to push a following section onto later pages.
+  const Bytes payload = test::RandomBytes(9000, 7).bytes;
+  for (bool plus : {false, true}) {
+    for (const std::vector<std::string>& after : {std::vector<std::string>{}, {".reloc"}}) {
+      for (const Bytes& certificate : {Bytes{}, Bytes(100, 0x30)}) {
+        const Bytes stub = test::SyntheticPe({plus, after, 0x100, certificate}, resources);
+        const std::string name = std::string(plus ? "PE32+" : "PE32") +
+                                 (after.empty() ? "" : " with .reloc") +
+                                 (certificate.empty() ? "" : " signed");
+        pack::BuiltInstaller built;
+        std::string error;
+        ASSERT_TRUE(pack::BuildInstaller(stub, payload, &built, &error)) << name << ": " << error;
+        const Bytes& image = built.image;
+        EXPECT_EQ(built.signatureDropped, !certificate.empty()) << name;
+        for (const test::SyntheticResource& r : resources) {
+          const bool isPayload = r.type == 10 && r.id == 129 && r.language == 1033;
+          EXPECT_EQ(ResourceOf(image, r), isPayload ? payload : r.data) << name << " " << r.id;
+        }
+
+        pack::PeLayout in, out;
+        ASSERT_TRUE(pack::ParsePeLayout(stub, &in, &error)) << error;
+        ASSERT_TRUE(pack::ParsePeLayout(image, &out, &error)) << name << ": " << error;
+        const pack::PeSection& rsrc = out.sections[0];
+        EXPECT_EQ(out.directories[pack::kResourceDirectory].rva, rsrc.virtualAddress) << name;
+        EXPECT_EQ(out.directories[pack::kResourceDirectory].size, rsrc.virtualSize) << name;
+        EXPECT_GE(rsrc.virtualSize, payload.size()) << name;
+        EXPECT_EQ(rsrc.rawSize % out.fileAlignment, 0u) << name;
+        EXPECT_EQ(out.directories[pack::kSecurityDirectory].size, 0u) << name;
+        const pack::PeSection& last = out.sections.back();
+        EXPECT_EQ(image.size(), std::size_t{last.rawOffset} + last.rawSize) << name;
+        std::uint32_t sizeOfImage = 0, initialized = 0, before = 0;
+        pack::ReadField(image, out.sizeOfImageField, 4, &sizeOfImage);
+        EXPECT_EQ(sizeOfImage, pack::AlignUp(last.virtualAddress + last.virtualSize, 0x1000))
+            << name;
+        pack::ReadField(stub, in.sizeOfInitializedDataField, 4, &before);
+        pack::ReadField(image, out.sizeOfInitializedDataField, 4, &initialized);
+        EXPECT_EQ(initialized - before, rsrc.rawSize - in.sections[0].rawSize) << name;
+        if (after.empty()) continue;
+        // The relocations moved behind the grown section, their bytes kept.
+        const pack::PeSection& reloc = out.sections[1];
+        EXPECT_EQ(reloc.virtualAddress,
+                  pack::AlignUp(rsrc.virtualAddress + rsrc.virtualSize, out.sectionAlignment))
+            << name;
+        EXPECT_GT(reloc.virtualAddress, in.sections[1].virtualAddress) << name;
+        EXPECT_EQ(out.directories[pack::kBaseRelocDirectory].rva, reloc.virtualAddress) << name;
+        EXPECT_TRUE(std::equal(image.begin() + reloc.rawOffset,
+                               image.begin() + reloc.rawOffset + reloc.rawSize,
+                               stub.begin() + in.sections[1].rawOffset))
+            << name;
+      }
+    }
+  }
+}
+
+// Named entries and the directory fields survive a layout and a reading.
+TEST(BuildInstaller, LaysOutNamedResourcesAndTableFields) {
+  pack::ResourceTable root;
+  root.timeDateStamp = 0x12345678;
+  root.version = 0x00020001;
+  pack::ResourceEntry type{.named = true, .nameUnits = {'P', 0, 'N', 0, 'G', 0}};
+  pack::ResourceEntry id{.id = 7};
+  pack::ResourceEntry language{.id = 1033, .data = Bytes(11, 'x'), .codePage = 1252};
+  id.table.entries.push_back(language);
+  type.table.entries.push_back(id);
+  root.entries.push_back(type);
+  pack::ResourceEntry icon{.id = 3};
+  pack::ResourceEntry iconId{.named = true, .nameUnits = {'A', 0}};
+  iconId.table.entries.push_back({.id = 1031, .data = Bytes(3, 'y'), .reserved = 5});
+  icon.table.entries.push_back(iconId);
+  root.entries.push_back(icon);
+
+  const Bytes laid = pack::SerializeResourceTree(root, 0x5000);
+  EXPECT_EQ(laid.size() % 8, 0u);
+  pack::ResourceTable back;
+  std::string error;
+  ASSERT_TRUE(pack::ParseResourceTree(laid, 0x5000, &back, &error)) << error;
+  EXPECT_EQ(pack::SerializeResourceTree(back, 0x5000), laid);
+  EXPECT_EQ(back.timeDateStamp, 0x12345678u);
+  EXPECT_EQ(back.version, 0x00020001u);
+  ASSERT_EQ(back.entries.size(), 2u);
+  EXPECT_TRUE(back.entries[0].named);
+  EXPECT_EQ(back.entries[0].nameUnits, root.entries[0].nameUnits);
+  const pack::ResourceEntry& leaf = back.entries[0].table.entries[0].table.entries[0];
+  EXPECT_EQ(leaf.data, Bytes(11, 'x'));
+  EXPECT_EQ(leaf.codePage, 1252u);
+  const pack::ResourceEntry& named = back.entries[1].table.entries[0];
+  EXPECT_EQ(named.nameUnits, (Bytes{'A', 0}));
+  EXPECT_EQ(named.table.entries[0].data, Bytes(3, 'y'));
+  EXPECT_EQ(named.table.entries[0].reserved, 5u);
+}
+
+TEST(BuildInstaller, RefusesStubsItCannotRewrite) {
+  const std::vector<test::SyntheticResource> withPayload = {{10, 129, 1033, Bytes(300, 'p')}};
+  const Bytes good = test::SyntheticPe(false, withPayload);
+  const Bytes signedStub = test::SyntheticPe({.certificate = Bytes(64, 0x30)}, withPayload);
+  Bytes trailing = good;
+  trailing.push_back(7);
+  struct Case {
+    const char* name;
+    Bytes stub;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"not an executable", Bytes(100, 'x'), "not a Windows executable"},
+      {"cut in the headers", Bytes(good.begin(), good.begin() + 0x90), "truncated"},
+      {"cut in the resource section", Bytes(good.begin(), good.end() - 1), "past the end"},
+      {"no payload resource", test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}}),
+       "no payload resource"},
+      {"a data section after the resources",
+       test::SyntheticPe({.sectionsAfter = {".reloc", ".data"}}, withPayload),
+       "section .data follows the resource section"},
+      {"relocations inside the resources",
+       test::SyntheticPe({.sectionsAfter = {".reloc"}, .relocationTarget = 0x1008}, withPayload),
+       "patch the resource section"},
+      {"bytes after the last section", trailing, "after its last section"},
+      {"certificate table cut short", Bytes(signedStub.begin(), signedStub.end() - 1),
+       "certificate table"},
+  };
+  for (const Case& c : cases) {
+    pack::BuiltInstaller built;
+    std::string error;
+    EXPECT_FALSE(pack::BuildInstaller(c.stub, Bytes(8, 0), &built, &error)) << c.name;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
   }
 }
 
@@ -176,6 +329,23 @@ TEST_F(QvxpackTool, ReadsThePayloadOutOfAnInstaller) {
   }
 }
 
+TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
+  const std::string stub =
+      Write("stub.exe",
+            test::SyntheticPe(
+                {.pe32Plus = true, .sectionsAfter = {".reloc"}, .certificate = Bytes(64, 0x30)},
+                {{3, 1, 1033, Bytes(40, 'i')}, {10, 129, 1033, Bytes(4, 0)}}));
+  const std::string exe = (dir_ / "QvxSetup.exe").string();
+  ASSERT_EQ(Run("build -o " + exe + " " + stub + Inputs()), 0) << Output();
+  EXPECT_NE(Output().find("signature does not cover the new payload and was dropped"),
+            std::string::npos)
+      << Output();
+  EXPECT_EQ(Run("verify " + exe + Inputs()), 0) << Output();
+  const std::string again = (dir_ / "again.exe").string();
+  ASSERT_EQ(Run("build -o " + again + " " + stub + Inputs()), 0) << Output();
+  EXPECT_EQ(Read(exe), Read(again));
+}
+
 TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   const std::string payload = (dir_ / "payload.bin").string();
   ASSERT_EQ(Run("pack -o " + payload + Inputs()), 0) << Output();
@@ -208,6 +378,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"expand " + inputs_[1] + " " + out, 1, "not a sound compressed file"},
       {"compress " + (dir_ / "missing").string() + " " + out, 1, "cannot open"},
       {"verify " + truncated + five, 2, "exactly six files"},
+      {"build -o " + out + " " + truncated + Inputs(), 1, "not a Windows executable"},
+      {"build -o " + out + " " + truncated + five, 2, "exactly six files, 5 given"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(c.args), c.status) << c.args << "\n" << Output();

@@ -81,4 +81,12 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
   return true;
 }
 
+bool CreateFolder(const std::string& path, std::string* error) {
+  if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+    *error = Reason(path, "cannot create folder", errno);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace qvx::pack

@@ -1,4 +1,5 @@
-// Whole-file reads and all-or-nothing writes for the host tools.
+// Whole-file reads and all-or-nothing writes for the host tools, on Linux
+// (file_io.cpp) and on Windows (file_io_win32.cpp).
 #pragma once
 
 #include <cstdint>
@@ -17,5 +18,8 @@ bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<s
 // it is complete, so that no partly written file ever stands under the name.
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data,
                          std::string* error);
+
+// Creates a folder; one that exists already is fine.
+bool CreateFolder(const std::string& path, std::string* error);
 
 }  // namespace qvx::pack

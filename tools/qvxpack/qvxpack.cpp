@@ -1,10 +1,6 @@
 // qvxpack: builds, lists, verifies and unpacks installer payloads, and
 // compresses and expands single files.
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +8,7 @@
 #include "payload/payload_reader.h"
 #include "payload/target_names.h"
 #include "tools/qvxpack/file_io.h"
+#include "tools/qvxpack/installer_builder.h"
 #include "tools/qvxpack/lz_compress.h"
 #include "tools/qvxpack/payload_builder.h"
 #include "tools/qvxpack/pe_resource.h"
@@ -36,6 +33,9 @@ constexpr const char* kUsage =
     "  pack -o PAYLOAD F0..F5   build a payload of the six product files, in\n"
     "                           target-name order: QVX.exe QVX.hlp QVX.cnt\n"
     "                           QvxUninstall.exe default.rex default.stg\n"
+    "  build -o OUT STUB F0..F5 make an installer: the built installer STUB with\n"
+    "                           a payload of the six files in place of its own;\n"
+    "                           a signature of STUB is dropped (sign OUT anew)\n"
     "  list PAYLOAD             list the entries: offset, stored length,\n"
     "                           expanded size, ratio, target name\n"
     "  verify PAYLOAD F0..F5    expand every entry and compare it with its file\n"
@@ -110,19 +110,49 @@ int Expand(const std::string& in, const std::string& out) {
   return kExitOk;
 }
 
-int Pack(const std::string& out, const std::vector<std::string>& inputs) {
+// Reads the six product files, which the installer cannot take empty, and
+// packs them into a payload.
+bool PackFiles(const std::vector<std::string>& inputs, Bytes* payload, std::string* error) {
   std::vector<Bytes> files(inputs.size());
-  std::string error;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    if (!qvx::pack::ReadWholeFile(inputs[i], qvx::pack::kMaxFileSize, &files[i], &error)) {
-      return Fail(error);
+    if (!qvx::pack::ReadWholeFile(inputs[i], qvx::pack::kMaxFileSize, &files[i], error)) {
+      return false;
     }
     // The installer takes an expansion to nothing for a failure.
-    if (files[i].empty()) return Fail(inputs[i] + ": empty file; the installer cannot install it");
+    if (files[i].empty()) {
+      *error = inputs[i] + ": empty file; the installer cannot install it";
+      return false;
+    }
   }
+  return qvx::pack::BuildPayload(files, payload, error);
+}
+
+int Pack(const std::string& out, const std::vector<std::string>& inputs) {
   Bytes payload;
-  if (!qvx::pack::BuildPayload(files, &payload, &error)) return Fail(error);
+  std::string error;
+  if (!PackFiles(inputs, &payload, &error)) return Fail(error);
   if (!qvx::pack::WriteFileAtomically(out, payload, &error)) return Fail(error);
+  return kExitOk;
+}
+
+int Build(const std::string& out, const std::string& stubPath,
+          const std::vector<std::string>& inputs) {
+  Bytes stub;
+  Bytes payload;
+  qvx::pack::BuiltInstaller built;
+  std::string error;
+  if (!qvx::pack::ReadWholeFile(stubPath, kMaxInputSize, &stub, &error)) return Fail(error);
+  if (!PackFiles(inputs, &payload, &error)) return Fail(error);
+  if (!qvx::pack::BuildInstaller(stub, payload, &built, &error)) {
+    return Fail(stubPath + ": " + error);
+  }
+  if (!qvx::pack::WriteFileAtomically(out, built.image, &error)) return Fail(error);
+  if (built.signatureDropped) {
+    std::fprintf(stderr,
+                 "qvxpack: %s was signed; its signature does not cover the new payload and was "
+                 "dropped: sign %s anew\n",
+                 stubPath.c_str(), out.c_str());
+  }
   return kExitOk;
 }
 
@@ -206,9 +236,7 @@ int Unpack(const std::string& path, const std::string& dir) {
                   " is corrupt: it does not expand to its stated size");
     }
   }
-  if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-    return Fail(dir + ": cannot create folder: " + std::strerror(errno));
-  }
+  if (!qvx::pack::CreateFolder(dir, &error)) return Fail(error);
   for (std::size_t i = 0; i < count; ++i) {
     const std::string target = dir + "/" + std::string(kTargetNames[i]);
     if (!qvx::pack::WriteFileAtomically(target, expanded[i], &error)) return Fail(error);
@@ -239,6 +267,14 @@ int main(int argc, char** argv) {
       return Usage("pack takes exactly six files, " + std::to_string(inputs.size()) + " given");
     }
     return Pack(args[2], inputs);
+  }
+  if (command == "build") {
+    if (operands < 3 || args[1] != "-o") return Usage("build takes -o OUT, STUB and six files");
+    const std::vector<std::string> inputs(args.begin() + 4, args.end());
+    if (inputs.size() != kTargetCount) {
+      return Usage("build takes exactly six files, " + std::to_string(inputs.size()) + " given");
+    }
+    return Build(args[2], args[3], inputs);
   }
   if (command == "list") {
     if (operands != 1) return Usage("list takes one PAYLOAD");

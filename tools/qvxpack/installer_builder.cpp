@@ -1,0 +1,210 @@
+#include "tools/qvxpack/installer_builder.h"
+
+#include <algorithm>
+
+#include "tools/qvxpack/byte_fields.h"
+#include "tools/qvxpack/pe_image.h"
+#include "tools/qvxpack/pe_resource.h"
+#include "tools/qvxpack/resource_tree.h"
+
+namespace qvx::pack {
+namespace {
+
+constexpr std::uint64_t kMaxRva = 0xFFFFFFFFu;
+constexpr std::size_t kSectionEntrySize = 40;
+constexpr std::uint32_t kRelocationPage = 0x1000;
+constexpr std::uint32_t kRelocationPadding = 0;  // an entry of type 0 changes nothing
+
+bool Fail(std::string* error, const std::string& message) {
+  *error = message;
+  return false;
+}
+
+// The index of the section that holds rva, or the section count.
+std::size_t SectionOf(const PeLayout& pe, std::uint32_t rva) {
+  for (std::size_t i = 0; i < pe.sections.size(); ++i) {
+    if (pe.sections[i].Contains(rva)) return i;
+  }
+  return pe.sections.size();
+}
+
+// True when no base relocation patches a place at or after `limit`: the
+// places there are the ones that move.
+bool RelocationsStayBelow(std::span<const std::uint8_t> stub, const PeLayout& pe,
+                          const PeSection& section, std::uint32_t limit) {
+  const DataDirectory* relocs = pe.Directory(kBaseRelocDirectory);
+  const std::size_t start = section.rawOffset + (relocs->rva - section.virtualAddress);
+  std::size_t at = 0;
+  while (at + 8 <= relocs->size) {
+    std::uint32_t page = 0, blockSize = 0;
+    if (!ReadField(stub, start + at, 4, &page) || !ReadField(stub, start + at + 4, 4, &blockSize) ||
+        blockSize < 8 || blockSize > relocs->size - at) {
+      return false;
+    }
+    for (std::size_t e = 8; e + 2 <= blockSize; e += 2) {
+      std::uint32_t entry = 0;
+      if (!ReadField(stub, start + at + e, 2, &entry)) return false;
+      if (entry >> 12 != kRelocationPadding &&
+          std::uint64_t{page} + (entry & (kRelocationPage - 1)) >= limit) {
+        return false;
+      }
+    }
+    at += blockSize;
+  }
+  return true;
+}
+
+// Checks that every section after the resource section can move: it holds
+// the base relocations and nothing else that a data directory points to.
+bool CheckFollowingSections(std::span<const std::uint8_t> stub, const PeLayout& pe,
+                            std::size_t resourceIndex, std::string* error) {
+  const PeSection& resources = pe.sections[resourceIndex];
+  for (std::size_t j = resourceIndex + 1; j < pe.sections.size(); ++j) {
+    const PeSection& s = pe.sections[j];
+    const DataDirectory* relocs = pe.Directory(kBaseRelocDirectory);
+    bool onlyRelocations = relocs && s.Contains(relocs->rva) &&
+                           relocs->size <= s.virtualAddress + s.memorySize() - relocs->rva &&
+                           relocs->rva - s.virtualAddress + relocs->size <= s.rawSize;
+    for (std::size_t d = 0; d < pe.directories.size(); ++d) {
+      if (d != kBaseRelocDirectory && d != kSecurityDirectory && pe.Directory(d) &&
+          s.Contains(pe.directories[d].rva)) {
+        onlyRelocations = false;
+      }
+    }
+    if (!onlyRelocations || s.virtualAddress < resources.virtualAddress ||
+        (s.rawSize && s.rawOffset < resources.rawOffset + resources.rawSize)) {
+      return Fail(error, "section " + s.name +
+                             " follows the resource section and is not a relocation section; "
+                             "only a stub whose resource section is last, or followed by its "
+                             "relocations only, can be rewritten");
+    }
+    if (!RelocationsStayBelow(stub, pe, s, resources.virtualAddress)) {
+      return Fail(error, "the base relocations are malformed or patch the resource section");
+    }
+  }
+  return true;
+}
+
+// Finds where the sections' data ends and checks what follows it: a
+// certificate table, which is dropped, and zero padding. *signature tells
+// whether there was a certificate table.
+bool CheckTrailingData(std::span<const std::uint8_t> stub, const PeLayout& pe, bool* signature,
+                       std::string* error) {
+  std::size_t end = pe.sizeOfHeaders;
+  for (const PeSection& s : pe.sections) {
+    if (s.rawSize) end = std::max<std::size_t>(end, std::size_t{s.rawOffset} + s.rawSize);
+  }
+  const DataDirectory* certificates = pe.Directory(kSecurityDirectory);
+  *signature = certificates != nullptr;
+  if (certificates &&
+      (certificates->rva < end || !HasBytes(stub, certificates->rva, certificates->size))) {
+    return Fail(error,
+                "truncated or malformed executable: its certificate table lies outside "
+                "the end of the file");
+  }
+  for (std::size_t i = end; i < stub.size(); ++i) {
+    const bool inCertificates =
+        certificates && i >= certificates->rva && i - certificates->rva < certificates->size;
+    if (!inCertificates && stub[i] != 0) {
+      return Fail(error, "the file carries " + std::to_string(stub.size() - end) +
+                             " bytes after its last section that are not a signature; they "
+                             "would be lost");
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uint8_t> payload,
+                    BuiltInstaller* built, std::string* error) {
+  PeLayout pe;
+  if (!ParsePeLayout(stub, &pe, error)) return false;
+  const DataDirectory* resourceDirectory = pe.Directory(kResourceDirectory);
+  if (!resourceDirectory) return Fail(error, "the executable has no resources");
+  const std::size_t r = SectionOf(pe, resourceDirectory->rva);
+  if (r == pe.sections.size()) return Fail(error, "the resource directory lies in no section");
+  const PeSection resources = pe.sections[r];
+  if (resourceDirectory->rva != resources.virtualAddress || resources.rawSize == 0) {
+    return Fail(error, "the resource directory does not fill a section of its own (" +
+                           resources.name + ")");
+  }
+  for (std::size_t d = 0; d < pe.directories.size(); ++d) {
+    if (d != kResourceDirectory && d != kSecurityDirectory && pe.Directory(d) &&
+        resources.Contains(pe.directories[d].rva)) {
+      return Fail(error, "data directory " + std::to_string(d) + " lies in the resource section");
+    }
+  }
+  for (std::size_t i = 0; i < r; ++i) {
+    const PeSection& s = pe.sections[i];
+    if (s.rawSize && std::size_t{s.rawOffset} + s.rawSize > resources.rawOffset) {
+      return Fail(error, "section " + s.name + " lies after the resource section in the file");
+    }
+  }
+  if (pe.sections.back().headerOffset + kSectionEntrySize > resources.rawOffset) {
+    return Fail(error, "the section table overlaps the resource section");
+  }
+  if (!CheckFollowingSections(stub, pe, r, error)) return false;
+  bool signature = false;
+  if (!CheckTrailingData(stub, pe, &signature, error)) return false;
+
+  ResourceTable root;
+  const auto sectionBytes =
+      stub.subspan(resources.rawOffset, std::min(resources.rawSize, resources.memorySize()));
+  if (!ParseResourceTree(sectionBytes, resources.virtualAddress, &root, error)) return false;
+  ResourceEntry* leaf = FindResourceLeaf(root, kRtRcData, kPayloadResourceId, kLangEnglishUs);
+  if (!leaf) {
+    return Fail(error, "no payload resource (RT_RCDATA 129, language 1033): not an installer");
+  }
+  leaf->data.assign(payload.begin(), payload.end());
+  const std::vector<std::uint8_t> tree = SerializeResourceTree(root, resources.virtualAddress);
+
+  // The file up to the resource section, the new section, then the
+  // sections that follow it at their new places.
+  std::vector<std::uint8_t> out(stub.begin(), stub.begin() + resources.rawOffset);
+  const std::uint64_t newRawSize = AlignUp(tree.size(), pe.fileAlignment);
+  out.insert(out.end(), tree.begin(), tree.end());
+  out.resize(resources.rawOffset + newRawSize);
+  std::uint64_t nextRva =
+      AlignUp(std::uint64_t{resources.virtualAddress} + tree.size(), pe.sectionAlignment);
+  if (nextRva > kMaxRva || newRawSize > kMaxRva) {
+    return Fail(error, "the payload is too large for an executable");
+  }
+  WriteField(out, resources.headerOffset + 8, 4, static_cast<std::uint32_t>(tree.size()));
+  WriteField(out, resources.headerOffset + 16, 4, static_cast<std::uint32_t>(newRawSize));
+  WriteField(out, pe.DirectoryField(kResourceDirectory) + 4, 4,
+             static_cast<std::uint32_t>(tree.size()));
+  for (std::size_t j = r + 1; j < pe.sections.size(); ++j) {
+    const PeSection& s = pe.sections[j];
+    const std::uint32_t newRva = static_cast<std::uint32_t>(nextRva);
+    WriteField(out, s.headerOffset + 12, 4, newRva);
+    if (s.rawSize) {
+      out.resize(AlignUp(out.size(), pe.fileAlignment));
+      if (out.size() > kMaxRva) return Fail(error, "the payload is too large for an executable");
+      WriteField(out, s.headerOffset + 20, 4, static_cast<std::uint32_t>(out.size()));
+      out.insert(out.end(), stub.begin() + s.rawOffset, stub.begin() + s.rawOffset + s.rawSize);
+    }
+    // CheckFollowingSections made sure that this is the relocation section.
+    const std::uint32_t relocs = pe.directories[kBaseRelocDirectory].rva;
+    WriteField(out, pe.DirectoryField(kBaseRelocDirectory), 4, relocs - s.virtualAddress + newRva);
+    nextRva = AlignUp(nextRva + s.memorySize(), pe.sectionAlignment);
+    if (nextRva > kMaxRva) return Fail(error, "the payload is too large for an executable");
+  }
+  WriteField(out, pe.sizeOfImageField, 4, static_cast<std::uint32_t>(nextRva));
+  if (resources.characteristics & kSectionInitializedData) {
+    std::uint32_t initialized = 0;
+    ReadField(stub, pe.sizeOfInitializedDataField, 4, &initialized);
+    WriteField(out, pe.sizeOfInitializedDataField, 4,
+               initialized - resources.rawSize + static_cast<std::uint32_t>(newRawSize));
+  }
+  if (signature) {
+    WriteField(out, pe.DirectoryField(kSecurityDirectory), 4, 0);
+    WriteField(out, pe.DirectoryField(kSecurityDirectory) + 4, 4, 0);
+  }
+  WriteField(out, pe.checksumField, 4, PeChecksum(out, pe.checksumField));
+  built->image = std::move(out);
+  built->signatureDropped = signature;
+  return true;
+}
+
+}  // namespace qvx::pack

@@ -1,0 +1,70 @@
+// The layout of a Windows executable (PE32 or PE32+) in the detail needed to
+// rewrite its sections: alignments, data directories, the section table, and
+// where each of these fields lies in the file so that it can be changed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qvx::pack {
+
+inline constexpr std::size_t kResourceDirectory = 2;
+inline constexpr std::size_t kSecurityDirectory = 4;  // its "RVA" is a file offset
+inline constexpr std::size_t kBaseRelocDirectory = 5;
+inline constexpr std::uint32_t kSectionInitializedData = 0x40;
+
+struct PeSection {
+  std::string name;
+  std::uint32_t virtualSize = 0;
+  std::uint32_t virtualAddress = 0;
+  std::uint32_t rawSize = 0;
+  std::uint32_t rawOffset = 0;
+  std::uint32_t characteristics = 0;
+  std::size_t headerOffset = 0;  // of its 40-byte entry in the section table
+
+  // The size it takes in memory: loaders take the raw size when the virtual
+  // size is 0.
+  std::uint32_t memorySize() const { return virtualSize ? virtualSize : rawSize; }
+  bool Contains(std::uint32_t rva) const {
+    return rva >= virtualAddress && rva - virtualAddress < memorySize();
+  }
+};
+
+struct DataDirectory {
+  std::uint32_t rva = 0;
+  std::uint32_t size = 0;
+};
+
+struct PeLayout {
+  bool pe32Plus = false;
+  std::uint32_t sectionAlignment = 0;
+  std::uint32_t fileAlignment = 0;
+  std::uint32_t sizeOfHeaders = 0;
+  // File offsets of the optional-header fields that a rewrite changes.
+  std::size_t sizeOfInitializedDataField = 0;
+  std::size_t sizeOfImageField = 0;
+  std::size_t checksumField = 0;
+  std::size_t directoriesField = 0;  // the first data directory's 8 bytes
+  std::vector<DataDirectory> directories;
+  std::vector<PeSection> sections;
+
+  std::size_t DirectoryField(std::size_t index) const { return directoriesField + 8 * index; }
+  const DataDirectory* Directory(std::size_t index) const {
+    return index < directories.size() && directories[index].size ? &directories[index] : nullptr;
+  }
+};
+
+// Reads and checks the headers: "MZ", the PE header inside the file, a known
+// optional header, power-of-two alignments, and a section table whose raw
+// data lies inside the file.
+bool ParsePeLayout(std::span<const std::uint8_t> file, PeLayout* layout, std::string* error);
+
+// The checksum the loader checks for drivers and system DLLs and signing
+// tools report: the file's 16-bit words summed with end-around carry, the
+// checksum field itself left out, plus the file's length.
+std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::size_t checksumField);
+
+}  // namespace qvx::pack
