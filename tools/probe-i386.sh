@@ -23,8 +23,10 @@ elf_header+='\x00\x00\x00\x00\x00\x00'
 segment='\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'
 segment+='\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'
 code='\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80'
-printf "$elf_header$segment$code" >"$probe" && chmod +x "$probe" ||
-  { echo "cannot write the i386 probe to $dir"; exit 1; }
+if ! printf '%b' "$elf_header$segment$code" >"$probe" || ! chmod +x "$probe"; then
+  echo "cannot write the i386 probe to $dir"
+  exit 1
+fi
 
 error=$("$probe" 2>&1)
 status=$?
