@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Measures an installation of the payload under wine64 against plain copies
-# of the same six files on this machine, and prints the medians side by side.
+# Measures an installation of the payload under Wine against plain copies of
+# the same six files on this machine, and prints the medians side by side.
 #
-#   bench/measure-install.sh [BUILD_DIR] [ROUNDS]
+#   bench/measure-install.sh [BUILD_DIR...] [ROUNDS]
 #
-# BUILD_DIR (default build/win64) is a built win64 tree. The installation is
+# Each BUILD_DIR is a built win32 or win64 tree; without one, build/win32
+# (the shipping 32-bit exe, under the 32-bit Wine loader) and build/win64
+# (its 64-bit twin, under wine64) are measured in turn. The installation is
 # the end-to-end driver's measure_install scenario, run in a fresh prefix by
 # tests/wine/run-in-prefix.sh as ctest runs the scenarios: the time from OK
 # to the success report, one new installer per round. The copies are
@@ -13,18 +15,20 @@
 # `sync` of the copied files. These are figures, not a test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/win64}" && pwd)
-rounds=${2:-5}
-if ! [[ $rounds =~ ^[0-9]+$ ]] || [ "$rounds" -lt 1 ] || [ "$rounds" -gt 1000 ]; then
+rounds=5
+builds=()
+for arg in "$@"; do
+  if [[ $arg =~ ^[0-9]+$ ]]; then
+    rounds=$arg
+  else
+    builds+=("$arg")
+  fi
+done
+[ ${#builds[@]} -gt 0 ] || builds=("$root/build/win32" "$root/build/win64")
+if [ "$rounds" -lt 1 ] || [ "$rounds" -gt 1000 ]; then
   echo "ROUNDS must be a whole number from 1 to 1000" >&2
   exit 2
 fi
-driver=$build/tests/e2e/qvx_e2e.exe
-setup=$build/app/QvxSetup.exe
-product=$build/product
-for needed in "$driver" "$setup" "$product/QVX.exe"; do
-  [ -e "$needed" ] || { echo "missing $needed: build the win64 tree first" >&2; exit 1; }
-done
 
 # "median MS min MS" of the numbers on stdin (milliseconds).
 summary() {
@@ -33,43 +37,76 @@ summary() {
           printf "median %.1f ms, min %.1f ms", m, v[1] }'
 }
 
-echo "== install under wine64: OK to the success report, $rounds rounds"
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
-# Every wait of the scenario is bounded; timeout only stops a stuck Wine.
-status=0
-QVX_MEASURE_ROUNDS=$rounds timeout $((180 + 60 * rounds)) \
-  "$root/tests/wine/run-in-prefix.sh" "$build" measure_install "$driver" measure_install \
-  "$setup" "$product" >"$log" || status=$?
-install=$(grep -E '^install: ' "$log" | tail -n1 || true)
-if [ "$status" -ne 0 ] || [ -z "$install" ]; then
-  echo "the measure_install run failed (exit $status):" >&2
-  grep -vE '^ok   ' "$log" >&2 || true
-  exit 1
-fi
-grep -E '^(round [0-9]+: [0-9]|until idle:|install:)' "$log"
+# The exe's kind from its PE header's machine field.
+exe_kind() {
+  local header machine
+  header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  machine=$(od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' ')
+  case $machine in
+    014c) echo "32-bit exe, wine32" ;;
+    8664) echo "64-bit twin, wine64" ;;
+    *) echo "machine $machine" ;;
+  esac
+}
 
-files=("$product"/*)
-bytes=$(cat "${files[@]}" | wc -c)
-echo "== cp of the ${#files[@]} product files ($bytes bytes), $rounds rounds"
-copy_times() {  # prints one time in ms per round; $1 = "sync" to sync the copies
-  local i dest t0 t1
+# copy_times BUILD [sync]: one time in ms per round of copying the product.
+copy_times() {
+  local build=$1 files=("$1"/product/*) i dest t0 t1
   for ((i = 1; i <= rounds; i++)); do
     dest=$(mktemp -d "$build/measure-cp.XXXXXX")
     t0=$(date +%s%N)
     cp "${files[@]}" "$dest/"
-    [ "${1:-}" = sync ] && sync "$dest"/*
+    [ "${2:-}" = sync ] && sync "$dest"/*
     t1=$(date +%s%N)
     rm -rf "$dest"
     awk -v ns=$((t1 - t0)) 'BEGIN { printf "%.3f\n", ns / 1e6 }'
   done
 }
-plain=$(copy_times | summary)
-synced=$(copy_times sync | summary)
-echo "cp:        $plain"
-echo "cp + sync: $synced"
 
-echo "== medians"
-printf '%-42s %s\n' "install (wine64, OK to success report):" "${install#install: }"
-printf '%-42s %s\n' "cp of the product files:" "$plain"
-printf '%-42s %s\n' "cp + sync of the product files:" "$synced"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+medians=()
+
+# measure BUILD: prints the rounds and adds this build's three medians.
+measure() {
+  local build driver setup product kind status install files bytes plain synced
+  build=$(cd "$1" && pwd)
+  driver=$build/tests/e2e/qvx_e2e.exe
+  setup=$build/app/QvxSetup.exe
+  product=$build/product
+  for needed in "$driver" "$setup" "$product/QVX.exe"; do
+    [ -e "$needed" ] || { echo "missing $needed: build that tree first" >&2; exit 1; }
+  done
+  kind=$(exe_kind "$setup")
+
+  echo "== $build: install ($kind), OK to the success report, $rounds rounds"
+  # Every wait of the scenario is bounded; timeout only stops a stuck Wine.
+  status=0
+  QVX_MEASURE_ROUNDS=$rounds timeout $((180 + 60 * rounds)) \
+    "$root/tests/wine/run-in-prefix.sh" "$build" measure_install "$driver" measure_install \
+    "$setup" "$product" >"$log" || status=$?
+  install=$(grep -E '^install: ' "$log" | tail -n1 || true)
+  if [ "$status" -ne 0 ] || [ -z "$install" ]; then
+    echo "the measure_install run failed (exit $status):" >&2
+    grep -vE '^ok   ' "$log" >&2 || true
+    exit 1
+  fi
+  grep -E '^(round [0-9]+: [0-9]|until idle:|install:)' "$log"
+
+  files=("$product"/*)
+  bytes=$(cat "${files[@]}" | wc -c)
+  echo "== cp of its ${#files[@]} product files ($bytes bytes), $rounds rounds"
+  plain=$(copy_times "$build" | summary)
+  synced=$(copy_times "$build" sync | summary)
+  echo "cp:        $plain"
+  echo "cp + sync: $synced"
+  medians+=("$(printf '%-46s %s' "install ($kind):" "${install#install: }")")
+  medians+=("$(printf '%-46s %s' "  cp of the same files:" "$plain")")
+  medians+=("$(printf '%-46s %s' "  cp + sync of the same files:" "$synced")")
+}
+
+for build in "${builds[@]}"; do
+  measure "$build"
+done
+echo "== medians, OK to the success report against cp of the same files"
+printf '%s\n' "${medians[@]}"

@@ -57,16 +57,12 @@ endfunction()
 # of a Windows build that runs exe under wine in a fresh prefix of its own,
 # copied from a template prefix made once per build tree (see
 # tests/wine/run-in-prefix.sh). exe may be a target of this build. The test
-# passes when the program exits with 0. Only 64-bit builds register tests:
-# these machines cannot run 32-bit code, so the win32 build is checked
-# statically instead.
+# passes when the program exits with 0. The win32 build's programs run under
+# the 32-bit loader in the same kind of 64-bit prefix, as on 64-bit Windows.
 function(qvx_wine_test)
   cmake_parse_arguments(PARSE_ARGV 0 QWT "" "NAME;TIMEOUT" "COMMAND")
   if(NOT QWT_NAME OR NOT QWT_COMMAND)
     message(FATAL_ERROR "qvx_wine_test needs NAME and COMMAND")
-  endif()
-  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
-    return()
   endif()
   if(NOT QWT_TIMEOUT)
     set(QWT_TIMEOUT 240)

@@ -15,6 +15,21 @@ packages=(
   osslsigncode openssl
 )
 
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+
+# The win32 build's tests run the 32-bit exe under the 32-bit Wine loader, an
+# i386 program: on a machine that executes those, add the i386 architecture
+# and wine32. Elsewhere those runs are skipped.
+if i386_problem=$("$(dirname "$0")/probe-i386.sh"); then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "bootstrap: adding the i386 architecture"
+    $SUDO dpkg --add-architecture i386
+  fi
+  packages+=(wine32:i386)
+else
+  echo "bootstrap: $i386_problem; the 32-bit Wine runs will be skipped"
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -22,7 +37,6 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

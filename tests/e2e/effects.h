@@ -13,7 +13,9 @@ bool FolderExists(const std::string& path);
 // The file's last-write and creation times as local time, "YYYY-MM-DD hh:mm:ss".
 bool LocalFileTimes(const std::string& path, std::string& written, std::string& created);
 
-// A REG_SZ value; `valueName` nullptr is the key's default value.
+// A REG_SZ value; `valueName` nullptr is the key's default value. The
+// registry calls here pass no KEY_WOW64_* flag: they see the view of the
+// driver's own bitness, which is the installer's (see CMakeLists.txt).
 bool ReadRegistryText(HKEY root, const std::string& key, const char* valueName, std::string& value);
 bool RegistryKeyExists(HKEY root, const std::string& key);
 bool WriteRegistryText(HKEY root, const std::string& key, const char* valueName,

@@ -5,8 +5,13 @@
 # with the program's exit code.
 #
 # - A template prefix is made once per build tree (BUILD_DIR/wine/template,
-#   under a lock, so parallel tests share one wineboot) and copied with cp -a
-#   for every run, so each test starts from the same clean machine.
+#   under a lock, so parallel tests share one wineboot) and copied for every
+#   run, so each test starts from the same clean machine. It is a 64-bit
+#   prefix; with wine32 installed it runs 32-bit programs as 64-bit Windows
+#   does. It is made anew when the installed Wine changes: a prefix made by
+#   another Wine installation may no longer start programs.
+# - QVX_WINDOWS_VERSION (win31, win95, win98, nt40, win2k, winxp, win7,
+#   win10) sets the Windows version that the run's prefix reports.
 # - Wine never sees the real home: HOME points into the build tree, the user's
 #   shell folders in the prefix are plain folders inside the prefix, and
 #   winemenubuilder is disabled so no .desktop files are written anywhere.
@@ -81,10 +86,18 @@ unlink_user_folders() {
   done < <(find "$1/drive_c/users" -type l -print0)
 }
 
+# What the template was made with: the Wine packages and version.
+wine_installation() {
+  dpkg-query -W 'wine*' 2>/dev/null
+  wine --version 2>/dev/null
+}
+
 make_template() {
+  local key
+  key=$(wine_installation | sha256sum | cut -d' ' -f1)
   (
     flock -w 300 9 || { echo "run-in-prefix: template lock timed out" >&2; exit 1; }
-    [ -f "$template/.qvx-ready" ] && exit 0
+    [ -f "$template/.qvx-ready" ] && [ "$(cat "$template/.qvx-ready")" = "$key" ] && exit 0
     rm -rf "$template" "$wine_root/home-template"
     mkdir -p "$wine_root/home-template"
     export WINEPREFIX=$template HOME=$wine_root/home-template
@@ -94,7 +107,7 @@ make_template() {
     timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     timeout 60 wineserver -w
     unlink_user_folders "$template"
-    touch "$template/.qvx-ready"
+    echo "$key" >"$template/.qvx-ready"
   ) 9>"$wine_root/template.lock"
 }
 
@@ -139,6 +152,12 @@ rm -rf "$run_dir"
 mkdir -p "$run_dir/home"
 copy_prefix "$run_dir/prefix" || { echo "run-in-prefix: cannot copy the template" >&2; exit 1; }
 export WINEPREFIX=$run_dir/prefix HOME=$run_dir/home
+if [ -n "${QVX_WINDOWS_VERSION:-}" ] &&
+  ! timeout 60 wine reg add 'HKCU\Software\Wine' /v Version /d "$QVX_WINDOWS_VERSION" /f \
+    >/dev/null 2> >(drop_wine32_notice); then
+  echo "run-in-prefix: cannot set the Windows version $QVX_WINDOWS_VERSION" >&2
+  exit 1
+fi
 
 # The program's output goes through a FIFO rather than a pipe: Windows
 # programs that it started inherit the output, and one of them left running

@@ -1,0 +1,86 @@
+// windows_version: the installer on the Windows version its prefix claims.
+// run-in-prefix.sh sets the prefix's version from QVX_WINDOWS_VERSION;
+// QVX_PLATFORM_ID is the platform family that version reports (the table of
+// versions is in CMakeLists.txt). Family 0 is refused before any dialog,
+// 1 and 2 install, and only 2 shows the free space in the folder browser.
+#include <stdlib.h>
+
+#include "check.h"
+#include "effects.h"
+#include "folder_browser.h"
+#include "scenario_kit.h"
+#include "scenarios.h"
+#include "ui_probe.h"
+
+namespace {
+
+constexpr char kRefusal[] = "Only Windows 95, 98 or NT4.0";
+
+// The family asked for, or -1 when QVX_PLATFORM_ID is not 0, 1 or 2.
+int PlatformIdAsked() {
+  char value[8] = {};
+  DWORD length = GetEnvironmentVariableA("QVX_PLATFORM_ID", value, sizeof(value));
+  if (length != 1 || value[0] < '0' || value[0] > '2') return -1;
+  return value[0] - '0';
+}
+
+void ExpectRefusal(SetupRun& run) {
+  HWND box = run.WaitForBox();
+  if (!Expect(box != nullptr, "a message box appears")) return;
+  ExpectText(MessageBoxText(box), kRefusal, "the message");
+  Expect(FindTopWindow(run.Proc().Id(), "#32770", texts::kDialogCaption) == nullptr,
+         "no setup dialog exists");
+  Screenshot(box, "refusal");
+  Expect(AnswerBox(box, IDOK), "OK closes the message");
+  Expect(run.WaitForEnd(), "the installer ends");
+  Expect(!FolderExists(texts::kDefaultFolder), "nothing was installed");
+  ExpectNoShortcutsNorRegistration();
+}
+
+// The browser's read-outs for C:\Program Files, then an installation into
+// the default folder.
+void ExpectInstallation(SetupRun& run, FreeSpace freeSpace) {
+  HWND dialog = run.WaitForDialog();
+  if (!Expect(dialog != nullptr, "the setup dialog appears")) return;
+  HWND browser = OpenBrowser(run, dialog);
+  if (!browser) return;
+  RemoteTree tree(GetDlgItem(browser, 1013));
+  HTREEITEM drive = tree.Child(nullptr, "C:");
+  HTREEITEM programFiles = drive ? tree.Child(drive, "Program Files") : nullptr;
+  SelectAndCheck(browser, tree, programFiles, "C:\\Program Files\\", freeSpace);
+  SelectAndCheck(browser, tree, drive, "C:\\", freeSpace);
+  PressButton(browser, IDCANCEL);
+  Expect(WaitForWindowGone(browser), "Cancel closes the browser");
+
+  if (!InstallInto(run, "")) return;
+  ExpectFilesInstalled(texts::kDefaultFolder);
+  ExpectShortcuts(texts::kDefaultFolder);
+  ExpectRegistration(texts::kDefaultFolder);
+  PressButton(dialog, IDCANCEL);
+  Expect(run.WaitForEnd(), "Close ends the installer");
+}
+
+}  // namespace
+
+void WindowsVersion() {
+  int family = PlatformIdAsked();
+  if (!Expect(family >= 0, "QVX_PLATFORM_ID is 0, 1 or 2")) return;
+  // The prefix's version holds for every program in it, this one included:
+  // a version Wine does not know would leave its default, the NT family.
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  Expect(GetVersionExA(&version), "GetVersionExA answers");
+  const char* name = getenv("QVX_WINDOWS_VERSION");
+  Info("Windows version %s: %lu.%lu, platform %lu", name ? name : "(not set)",
+       version.dwMajorVersion, version.dwMinorVersion, version.dwPlatformId);
+  if (!Expect(version.dwPlatformId == static_cast<DWORD>(family), "the prefix reports platform %d",
+              family))
+    return;
+
+  SetupRun run;
+  if (!Expect(run.Start(), "QvxSetup.exe starts")) return;
+  if (family == 0)
+    ExpectRefusal(run);
+  else
+    ExpectInstallation(run, family == 2 ? FreeSpace::kFigure : FreeSpace::kEmpty);
+}
