@@ -2,14 +2,16 @@
 # Builds everything and shows the installer at work.
 #
 #   dist/QvxSetup.exe        the shipping 32-bit installer
-#   dist/win64/QvxSetup.exe  its 64-bit twin, which runs under wine64 here
+#   dist/win64/QvxSetup.exe  its 64-bit twin
 #   dist/qvxpack             the payload tool for vendors
 #   dist/qvxpack.exe         the same tool for 64-bit Windows
 #
-# With $DISPLAY set, the 64-bit twin starts there in a fresh Wine prefix for
-# you to use. Without a display it installs itself on a virtual screen,
-# driven by the end-to-end driver, saves screenshots to dist/screenshots/
-# and prints what was installed.
+# It shows the shipping 32-bit installer under 32-bit Wine, or the 64-bit twin
+# under wine64 on a machine that does not execute i386 programs. With $DISPLAY
+# set, the installer starts there in a fresh Wine prefix for you to use.
+# Without a display it installs itself on a virtual screen, driven by the
+# end-to-end driver, saves screenshots to dist/screenshots/ and prints what
+# was installed.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -30,14 +32,21 @@ cp build/win64/tools/qvxpack/qvxpack.exe dist/qvxpack.exe
 echo "== built dist/QvxSetup.exe, dist/win64/QvxSetup.exe, dist/qvxpack, dist/qvxpack.exe"
 dist/qvxpack list dist/QvxSetup.exe
 
-if [ -n "${DISPLAY:-}" ]; then
-  echo "== starting dist/win64/QvxSetup.exe on $DISPLAY (prefix kept in build/win64/wine/runs/run.sh)"
-  QVX_KEEP_PREFIX=1 tests/wine/run-in-prefix.sh build/win64 run.sh dist/win64/QvxSetup.exe
+if i386_problem=$(tools/probe-i386.sh); then
+  build=build/win32 exe=dist/QvxSetup.exe
 else
-  echo "== no display: installing on a virtual screen"
-  driver=$(find build/win64 -name qvx_e2e.exe | head -1)
-  QVX_SCREENSHOT_DIR=$PWD/dist/screenshots tests/wine/run-in-prefix.sh build/win64 run.sh \
-    "$driver" install_default "$PWD/dist/win64/QvxSetup.exe" "$PWD/build/win64/product" |
+  echo "== $i386_problem: showing the 64-bit twin instead"
+  build=build/win64 exe=dist/win64/QvxSetup.exe
+fi
+
+if [ -n "${DISPLAY:-}" ]; then
+  echo "== starting $exe on $DISPLAY (prefix kept in $build/wine/runs/run.sh)"
+  QVX_KEEP_PREFIX=1 tests/wine/run-in-prefix.sh "$build" run.sh "$exe"
+else
+  echo "== no display: installing $exe on a virtual screen"
+  driver=$(find "$build" -name qvx_e2e.exe | head -1)
+  QVX_SCREENSHOT_DIR=$PWD/dist/screenshots tests/wine/run-in-prefix.sh "$build" run.sh \
+    "$driver" install_default "$PWD/$exe" "$PWD/$build/product" |
     grep -v -e '^ok ' -e '^SCREENSHOT '
   echo "== screenshots in dist/screenshots/: $(cd dist/screenshots && ls)"
 fi
