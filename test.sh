@@ -3,8 +3,9 @@
 #   - ctest of the host build, of the host build under ASan and UBSan, and of
 #     the win64 build (its end-to-end tests run under wine64 on Xvfb);
 #   - the fuzzers, briefly;
-#   - the static checks of the shipping 32-bit QvxSetup.exe, and a second
-#     build of it from the same sources, which must be identical.
+#   - the static checks of the shipping 32-bit QvxSetup.exe and the exploit
+#     mitigations of every exe of both Windows builds, and a second build of
+#     it from the same sources, which must be identical.
 # Ends with the line "N passed, N failed" and a non-zero exit on any failure.
 set -uo pipefail
 cd "$(dirname "$0")"
@@ -130,6 +131,9 @@ if is_built win32; then
   part "static checks of the 32-bit QvxSetup.exe" python3 tools/check-pe.py "$(setup_exe build/win32)"
   if is_built win64; then
     part "the static checks reject the 64-bit twin" fails python3 tools/check-pe.py "$(setup_exe build/win64)"
+    part "exploit mitigations of every exe of both builds" python3 tools/check-pe.py --mitigations \
+      "$(setup_exe build/win32)" build/win32/product/QVX.exe build/win32/product/QvxUninstall.exe \
+      "$(setup_exe build/win64)" build/win64/product/QVX.exe build/win64/product/QvxUninstall.exe
   fi
   part "a vendor's product folder" vendor_folder
   rm -rf build/win32-repro
