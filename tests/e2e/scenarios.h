@@ -20,6 +20,7 @@ void BrowseFolder();
 void UninstallAll();
 void UninstallInUse();
 void MeasureInstall();
+void PlantedDll();
 
 inline constexpr Scenario kScenarios[] = {
     {"fresh_prefix", FreshPrefix},
@@ -34,4 +35,5 @@ inline constexpr Scenario kScenarios[] = {
     {"uninstall", UninstallAll},
     {"uninstall_in_use", UninstallInUse},
     {"measure_install", MeasureInstall},
+    {"planted_dll", PlantedDll},
 };
