@@ -10,8 +10,8 @@ driver's SCENARIO with it (tests/wine/run-in-prefix.sh): an absolute
 address that the relocations miss makes the copy fail. Exits with the
 scenario's exit code.
 """
-import importlib.util
 import os
+import runpy
 import shutil
 import struct
 import subprocess
@@ -22,25 +22,22 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def pe_module():
-    path = os.path.join(HERE, "..", "..", "tools", "check-pe.py")
-    spec = importlib.util.spec_from_file_location("check_pe", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    """tools/check-pe.py's names: its PE reader."""
+    return runpy.run_path(os.path.join(HERE, "..", "..", "tools", "check-pe.py"))
 
 
 def rebase(data, new_base):
     check_pe = pe_module()
-    pe = check_pe.PeFile(bytes(data))
+    pe = check_pe["PeFile"](bytes(data))
     base_field = struct.unpack_from("<I", data, 0x3C)[0] + 24 + (24 if pe.magic == 0x20B else 28)
     base_format = "<Q" if pe.magic == 0x20B else "<I"
     delta = new_base - struct.unpack_from(base_format, data, base_field)[0]
     relocations = pe.base_relocations()
     if not relocations:
-        raise check_pe.PeError("no base relocations")
+        raise check_pe["PeError"]("no base relocations")
     for kind, rva in relocations:
         at = pe.offset_of(rva)
-        fmt, bits = ("<Q", 64) if kind == check_pe.IMAGE_REL_BASED_DIR64 else ("<I", 32)
+        fmt, bits = ("<Q", 64) if kind == check_pe["IMAGE_REL_BASED_DIR64"] else ("<I", 32)
         struct.pack_into(fmt, data, at, (struct.unpack_from(fmt, data, at)[0] + delta) % (1 << bits))
     struct.pack_into(base_format, data, base_field, new_base)
     return len(relocations)
