@@ -6,8 +6,9 @@
 #     version matrix with the shipping 32-bit exe, under 32-bit Wine; skipped
 #     where the machine does not execute i386 programs);
 #   - the fuzzers, briefly;
-#   - the static checks of the shipping 32-bit QvxSetup.exe, and a second
-#     build of it from the same sources, which must be identical;
+#   - the static checks of the shipping 32-bit QvxSetup.exe and the exploit
+#     mitigations of every exe of both Windows builds, and a second build of
+#     it from the same sources, which must be identical;
 #   - installers made by qvxpack build: checked, signed, installed under
 #     wine64; qvxpack.exe under wine64 against qvxpack.
 # Ends with the line "N passed, N failed" (", N skipped" when tests were
@@ -247,6 +248,9 @@ if is_built win32; then
   part "static checks of the 32-bit QvxSetup.exe" python3 tools/check-pe.py "$(setup_exe build/win32)"
   if is_built win64; then
     part "the static checks reject the 64-bit twin" fails python3 tools/check-pe.py "$(setup_exe build/win64)"
+    part "exploit mitigations of every exe of both builds" python3 tools/check-pe.py --mitigations \
+      "$(setup_exe build/win32)" build/win32/product/QVX.exe build/win32/product/QvxUninstall.exe \
+      "$(setup_exe build/win64)" build/win64/product/QVX.exe build/win64/product/QvxUninstall.exe
   fi
   part "a vendor's product folder" vendor_folder
   rm -rf build/win32-repro

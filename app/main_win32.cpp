@@ -1,12 +1,17 @@
-// The Windows entry point: builds the platform from the Win32 backends and
-// runs the installer's application object. MinGW's GUI start-up calls main.
+// The Windows entry point: restricts where DLLs are looked for, builds the
+// platform from the Win32 backends and runs the installer's application
+// object. The entry point of runtime.cpp calls main.
 #include "app/setup_app.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/win32_backends.h"
 #include "platform/win32/win32_shell_backends.h"
 #include "platform/win32/win32_tree_view.h"
 #include "platform/win32/win32_ui_backends.h"
 
 int main() {
+  // Before anything can load a DLL on demand: the first window loads the
+  // theming DLL, the shortcut loads the shell through COM.
+  qvx::RestrictDllSearchToSystemFolder();
   qvx::Win32System system;
   qvx::Win32FileSystem files;
   qvx::Win32Registry registry;

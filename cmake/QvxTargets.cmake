@@ -27,6 +27,14 @@ function(qvx_defaults target)
       target_link_options(${target} PRIVATE
         -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections
         -Wl,--no-insert-timestamp -Wl,--build-id=none)
+      # Exploit mitigations: a data execution prevention opt-in, and base
+      # relocations so that the loader may place the image at a random
+      # address; a 64-bit image may be placed above 4 GB. A Windows that
+      # predates a flag ignores it and loads the image at its preferred base.
+      target_link_options(${target} PRIVATE -Wl,--nxcompat -Wl,--dynamicbase)
+      if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        target_link_options(${target} PRIVATE -Wl,--high-entropy-va)
+      endif()
     endif()
   elseif(QVX_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)

@@ -2,19 +2,28 @@
 """Static checks of the shipping QvxSetup.exe, which these machines cannot run.
 
     check-pe.py [--budget BYTES] QvxSetup.exe
+    check-pe.py --mitigations EXE...
 
 Checks that the file is a PE32 program for i386 with the GUI subsystem 4.0,
 that its manifest, dialogs 102 and 149, icon groups 128, 178 and 179 and its
 one RT_RCDATA resource 129 (language 1033, the payload) are present, that it
-imports only from the system DLLs every Windows has, and that the program
-without its payload stays within the size budget. Prints one line per check
-and exits with 1 when any failed.
+imports only from the system DLLs every Windows has, that it carries the
+exploit mitigations, and that the program without its payload stays within
+the size budget. With --mitigations, checks only the exploit mitigations, of
+each exe given (PE32 or PE32+): data execution prevention (NX_COMPAT),
+address space layout randomisation (DYNAMIC_BASE with base relocations
+present and readable), and for PE32+ a randomised base above 4 GB
+(HIGH_ENTROPY_VA). Prints one line per check and exits with 1 when any
+failed.
 """
 import argparse
 import struct
 import sys
 
 RT_DIALOG, RT_RCDATA, RT_GROUP_ICON, RT_MANIFEST = 5, 10, 14, 24
+IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x0020, 0x0040, 0x0100
+IMAGE_REL_BASED_ABSOLUTE, IMAGE_REL_BASED_HIGHLOW, IMAGE_REL_BASED_DIR64 = 0, 3, 10
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "advapi32.dll",
                 "ole32.dll", "shell32.dll", "msvcrt.dll"}
 
@@ -31,7 +40,8 @@ class PeFile:
         pe = self.u32(0x3C)
         if data[pe:pe + 4] != b"PE\0\0":
             raise PeError("no PE signature")
-        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from(
+            "<HHIIIHH", data, pe + 4)
         optional = pe + 24
         self.magic = self.u16(optional)
         if self.magic == 0x10B:
@@ -41,6 +51,7 @@ class PeFile:
         else:
             raise PeError(f"unknown optional header magic {self.magic:#x}")
         self.subsystem = self.u16(optional + 68)
+        self.dll_characteristics = self.u16(optional + 70)
         self.subsystem_version = (self.u16(optional + 48), self.u16(optional + 50))
         self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
         table = optional + optional_size
@@ -77,6 +88,26 @@ class PeFile:
             names.append(self.c_string(name))
             entry += 20
 
+    def base_relocations(self):
+        """The base relocations as (type, rva); PeError when the table is malformed."""
+        rva, size = self.directories[5]
+        if not rva:
+            return []
+        start = self.offset_of(rva)
+        found, at = [], start
+        while at < start + size:
+            page, block_size = struct.unpack_from("<II", self.data, at)
+            if block_size < 8 or block_size % 2 or at + block_size > start + size:
+                raise PeError(f"relocation block of {block_size} bytes at {at:#x}")
+            for (entry,) in struct.iter_unpack("<H", self.data[at + 8:at + block_size]):
+                if entry >> 12 != IMAGE_REL_BASED_ABSOLUTE:  # ABSOLUTE only pads a block
+                    found.append((entry >> 12, page + (entry & 0xFFF)))
+            at += block_size
+        return found
+
+    def section_names(self):
+        return [name for name, _, _, _ in self.sections]
+
     def resources(self):
         """Every resource as (type, name, language, size); names are ids or strings."""
         rva, _ = self.directories[2]
@@ -103,11 +134,44 @@ class PeFile:
         return found
 
 
+def check_mitigations(pe, expect):
+    """Data execution prevention and a randomised load address, which Windows
+    gives only to an image that opts in and can be relocated."""
+    flags = pe.dll_characteristics
+    expect(flags & NX_COMPAT, "NX_COMPAT: data execution prevention")
+    expect(flags & DYNAMIC_BASE, "DYNAMIC_BASE: loaded at a randomised address")
+    expect(not pe.characteristics & IMAGE_FILE_RELOCS_STRIPPED, "relocations not stripped")
+    wide = pe.magic == 0x20B
+    fixup = IMAGE_REL_BASED_DIR64 if wide else IMAGE_REL_BASED_HIGHLOW
+    relocations = pe.base_relocations()
+    kinds = {kind for kind, _ in relocations}
+    expect(relocations and kinds == {fixup},
+           f"base relocations present ({len(relocations)}, types {sorted(kinds)}, expected {fixup})")
+    if wide:
+        expect(flags & HIGH_ENTROPY_VA, "HIGH_ENTROPY_VA: a randomised address above 4 GB")
+
+
+def check_mitigations_only(path):
+    results = []
+
+    def expect(ok, text):
+        results.append(bool(ok))
+        print(f"{'ok  ' if ok else 'FAIL'} {path}: {text}")
+
+    try:
+        with open(path, "rb") as f:
+            pe = PeFile(f.read())
+        check_mitigations(pe, expect)
+    except (OSError, PeError, struct.error, ValueError, IndexError) as error:
+        expect(False, f"a readable PE file ({error})")
+    return all(results)
+
+
 def check(path, budget):
     results = []
 
     def expect(ok, text):
-        results.append(ok)
+        results.append(bool(ok))
         print(f"{'ok  ' if ok else 'FAIL'} {text}")
 
     with open(path, "rb") as f:
@@ -139,6 +203,9 @@ def check(path, budget):
         foreign = [d for d in dlls if d.lower() not in ALLOWED_DLLS]
         expect(not foreign, "imports only from system DLLs (%s)" % ", ".join(sorted(d.lower() for d in dlls)))
 
+        check_mitigations(pe, expect)
+        print("     sections: " + " ".join(pe.section_names()))
+
         payload_size = sum(r[3] for r in payloads)
         program = len(data) - payload_size
         expect(program <= budget,
@@ -152,9 +219,17 @@ def check(path, budget):
 def main():
     parser = argparse.ArgumentParser(description="Static checks of QvxSetup.exe")
     parser.add_argument("--budget", type=int, default=40 * 1024, help="size limit without the payload, bytes")
-    parser.add_argument("exe")
+    parser.add_argument("--mitigations", action="store_true",
+                        help="check only the exploit mitigations, of every exe given")
+    parser.add_argument("exe", nargs="+")
     args = parser.parse_args()
-    sys.exit(0 if check(args.exe, args.budget) else 1)
+    if args.mitigations:
+        ok = all([check_mitigations_only(exe) for exe in args.exe])
+    elif len(args.exe) == 1:
+        ok = check(args.exe[0], args.budget)
+    else:
+        parser.error("the full checks take one exe")
+    sys.exit(0 if ok else 1)
 
 
 if __name__ == "__main__":

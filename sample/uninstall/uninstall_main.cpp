@@ -7,6 +7,7 @@
 // this process to end and then removes everything, this file included.
 #include <stdlib.h>
 
+#include "platform/win32/dll_search.h"
 #include "removal.h"
 #include "uninstall.h"
 
@@ -31,6 +32,8 @@ bool OwnFolder(PathText& self, PathText& folder) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // The copy in the temp folder runs where any process may plant a DLL.
+  qvx::RestrictDllSearchToSystemFolder();
   if (__argc == 4 && lstrcmpiA(__argv[1], "/finish") == 0)
     return FinishAsCopy(__argv[2], __argv[3]);
 

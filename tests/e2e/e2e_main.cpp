@@ -4,6 +4,10 @@
 // shows and what it leaves on the machine. Meant to run in a fresh Wine
 // prefix (tests/wine/run-in-prefix.sh); paths may be given as Linux paths.
 // Exits with 0 when every check of the scenario passed.
+//
+// QVX_PROGRAM_WINEDEBUG, when set, becomes the WINEDEBUG of the programs the
+// driver starts (the installer, the uninstaller) but not of the driver: a
+// relay trace of them without the driver's own polling.
 #include <stdio.h>
 #include <string.h>
 
@@ -19,6 +23,11 @@ int main(int argc, char** argv) {
     fprintf(stderr, "\n");
     return 2;
   }
+  char programDebug[256];
+  DWORD length =
+      GetEnvironmentVariableA("QVX_PROGRAM_WINEDEBUG", programDebug, sizeof programDebug);
+  if (length > 0 && length < sizeof programDebug)
+    SetEnvironmentVariableA("WINEDEBUG", programDebug);
   Env().setupExe = WindowsPathOf(argv[2]);
   Env().productFolder = WindowsPathOf(argv[3]);
   for (const Scenario& scenario : kScenarios) {

@@ -21,6 +21,7 @@ void UninstallAll();
 void UninstallInUse();
 void MeasureInstall();
 void WindowsVersion();
+void PlantedDll();
 
 inline constexpr Scenario kScenarios[] = {
     {"fresh_prefix", FreshPrefix},
@@ -36,4 +37,5 @@ inline constexpr Scenario kScenarios[] = {
     {"uninstall_in_use", UninstallInUse},
     {"measure_install", MeasureInstall},
     {"windows_version", WindowsVersion},
+    {"planted_dll", PlantedDll},
 };
