@@ -19,6 +19,9 @@ void MissingDrive();
 void BrowseFolder();
 void UninstallAll();
 void UninstallInUse();
+void UninstallElsewhere();
+void UninstallForgedFinish();
+void UninstallRoot();
 void MeasureInstall();
 
 inline constexpr Scenario kScenarios[] = {
@@ -33,5 +36,8 @@ inline constexpr Scenario kScenarios[] = {
     {"browse", BrowseFolder},
     {"uninstall", UninstallAll},
     {"uninstall_in_use", UninstallInUse},
+    {"uninstall_elsewhere", UninstallElsewhere},
+    {"uninstall_forged_finish", UninstallForgedFinish},
+    {"uninstall_root", UninstallRoot},
     {"measure_install", MeasureInstall},
 };
