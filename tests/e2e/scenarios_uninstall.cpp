@@ -5,6 +5,9 @@
 #include "scenarios.h"
 #include "ui_probe.h"
 
+// The process snapshot; after windows.h, which the headers above include.
+#include <tlhelp32.h>
+
 namespace {
 
 constexpr char kUninstallCaption[] = "Uninstall Quorvex";
@@ -75,6 +78,20 @@ std::string ExpectCopyInFolderOfItsOwn(HWND box) {
   }
   Expect(entries == 1, "that folder holds the copy alone (%d entries)", entries);
   return folder;
+}
+
+// True while a program of that file name runs, the finishing copy included.
+bool ProgramRuns(const char* fileName) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  bool runs = false;
+  for (BOOL more = Process32First(snapshot, &entry); more && !runs;
+       more = Process32Next(snapshot, &entry))
+    runs = lstrcmpiA(entry.szExeFile, fileName) == 0;
+  CloseHandle(snapshot);
+  return runs;
 }
 
 // The six product files in `folder`, as a vendor stages them.
@@ -250,14 +267,15 @@ void UninstallRoot() {
 
   Process uninstaller;
   if (!RunUninstallCommand(uninstaller, "C:\\")) return;
+  // The copy's last step follows the removal of the files: wait for its end.
   HWND complaint = nullptr;
   bool gone = WaitUntil([&] {
     complaint = FindTopWindow(0, "#32770", kUninstallCaption);
-    return complaint || !FileExists("C:\\QvxUninstall.exe");
+    return complaint || !ProgramRuns("QvxUninstall.exe");
   });
   if (complaint)
     Expect(false, "the uninstaller reports \"%s\"", Visible(MessageBoxText(complaint)).c_str());
-  Expect(gone, "the uninstaller is gone from C:\\");
+  Expect(gone, "the uninstaller has ended");
   for (const char* name : texts::kProductFiles)
     Expect(!FileExists(std::string("C:\\") + name), "C:\\%s is gone", name);
   char temp[MAX_PATH + 1] = {};
