@@ -45,12 +45,13 @@ bool ParseLzHeader(std::span<const std::uint8_t> bytes, LzHeader* header);
 // references is the best a whole group does. The last group may be cut after
 // any item: from r bytes, one flag byte, a reference of 18 per two bytes and
 // a literal for an odd byte left. A header that claims more than this
-// describes data that is not there.
-constexpr std::uint64_t LzMaxExpandedSize(std::uint64_t streamLength) {
-  constexpr std::uint64_t kFullGroup = 17;
-  const std::uint64_t rest = streamLength % kFullGroup;
-  const std::uint64_t itemBytes = rest == 0 ? 0 : rest - 1;
-  return streamLength / kFullGroup * 144 + itemBytes / 2 * 18 + itemBytes % 2;
+// describes data that is not there. (The length stays a size_t, so that a
+// 32-bit build divides without a 64-bit helper.)
+constexpr std::uint64_t LzMaxExpandedSize(std::size_t streamLength) {
+  constexpr std::size_t kFullGroup = 17;
+  const std::size_t rest = streamLength % kFullGroup;
+  const std::size_t itemBytes = rest == 0 ? 0 : rest - 1;
+  return std::uint64_t{streamLength / kFullGroup} * 144 + itemBytes / 2 * 18 + itemBytes % 2;
 }
 
 // Expands a data stream that arrives in pieces; a piece may end anywhere, even

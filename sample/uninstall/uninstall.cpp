@@ -144,11 +144,7 @@ HandOver HandOverToCopy(const char* selfPath, const char* folder) {
   wsprintfA(handles, "%lu %lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)),
             static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(ready)));
   TextBuffer<3 * MAX_PATH> command("\"");
-  command.Append(copy.Get())
-      .Append("\" /finish ")
-      .Append(handles)
-      .Append(" \"")
-      .Append(folder);
+  command.Append(copy.Get()).Append("\" /finish ").Append(handles).Append(" \"").Append(folder);
   // A backslash right before the closing quotation mark would escape it: a
   // root such as C:\ goes with its backslash doubled and arrives as C:\.
   if (IsDriveRoot(folder)) command.Append("\\");
@@ -192,8 +188,8 @@ int FinishAsCopy(const char* originalProcess, const char* readyEvent, const char
   // as the installation, in the form the first stage gives it.
   PathText confirmed = NormalFolder(folder);
   if (lstrcmpA(confirmed.Get(), folder) != 0 || !IsRegisteredInstallation(folder)) {
-    PathText why("No installation of Quorvex was found in ");
-    why.Append(folder).Append(".");
+    PathText why("No installation of Quorvex was found in\r\n");
+    why.Append(folder);
     Refuse(why.Get());
     return 2;
   }

@@ -49,12 +49,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (!OwnFolder(self, folder))
     return Tell("The folder of Quorvex could not be determined; nothing was removed.");
   if (!IsRegisteredInstallation(folder.Get())) {
-    PathText text("No installation of Quorvex was found in ");
-    text.Append(folder.Get()).Append(".\r\n\r\nNothing was removed.");
+    PathText text("No installation of Quorvex was found in\r\n");
+    text.Append(folder.Get()).Append("\r\n\r\nNothing was removed.");
     return Tell(text.Get());
   }
 
-  PathText question("Remove Quorvex and all of its components from ");
+  PathText question("Remove Quorvex and all of its components from\r\n");
   question.Append(folder.Get()).Append("?");
   if (MessageBoxA(nullptr, question.Get(), kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return 1;
 

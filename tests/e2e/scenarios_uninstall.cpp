@@ -15,11 +15,11 @@ constexpr char kUninstallCaption[] = "Uninstall Quorvex";
 constexpr char kStaging[] = "C:\\Staging\\Quorvex";
 
 std::string Question(const std::string& folder) {
-  return "Remove Quorvex and all of its components from " + folder + "?";
+  return "Remove Quorvex and all of its components from\r\n" + folder + "?";
 }
 
 std::string NotFound(const std::string& folder) {
-  return "No installation of Quorvex was found in " + folder + ".\r\n\r\nNothing was removed.";
+  return "No installation of Quorvex was found in\r\n" + folder + "\r\n\r\nNothing was removed.";
 }
 
 bool InstallAndClose() {

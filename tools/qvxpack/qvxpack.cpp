@@ -61,7 +61,7 @@ int Usage(const std::string& message) {
 
 // Why a header's expanded size cannot be the size of its data stream's
 // expansion, or "" when it can be.
-std::string UnreachableSize(std::uint32_t expandedSize, std::uint64_t streamLength) {
+std::string UnreachableSize(std::uint32_t expandedSize, std::size_t streamLength) {
   const std::uint64_t most = qvx::LzMaxExpandedSize(streamLength);
   if (expandedSize <= most) return "";
   return "claims an expanded size of " + std::to_string(expandedSize) + " bytes; its " +
