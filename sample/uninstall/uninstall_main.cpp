@@ -39,9 +39,8 @@ int Tell(const char* text) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (__argc >= 2 && lstrcmpiA(__argv[1], "/finish") == 0) {
-    if (__argc != 5)
-      return Tell(
-          "The uninstaller was not started by its own first stage.\r\n\r\nNothing was removed.");
+    // Other operands than the three the first stage writes are refused too.
+    if (__argc != 5) return FinishAsCopy("", "", "");
     return FinishAsCopy(__argv[2], __argv[3], __argv[4]);
   }
 
