@@ -39,6 +39,21 @@ struct LzHeader {
 // the signature or the mode is another.
 bool ParseLzHeader(std::span<const std::uint8_t> bytes, LzHeader* header);
 
+// The most bytes a data stream of streamLength bytes can yield. Every group
+// but the last holds eight items, so a whole group of k references is 9 + k
+// bytes long and yields at most 8 + 17k: 144 from 17 bytes of eight
+// references is the best a whole group does. The last group may be cut after
+// any item: from r bytes, one flag byte, a reference of 18 per two bytes and
+// a literal for an odd byte left. A header that claims more than this
+// describes data that is not there. (The length stays a size_t, so that a
+// 32-bit build divides without a 64-bit helper.)
+constexpr std::uint64_t LzMaxExpandedSize(std::size_t streamLength) {
+  constexpr std::size_t kFullGroup = 17;
+  const std::size_t rest = streamLength % kFullGroup;
+  const std::size_t itemBytes = rest == 0 ? 0 : rest - 1;
+  return std::uint64_t{streamLength / kFullGroup} * 144 + itemBytes / 2 * 18 + itemBytes % 2;
+}
+
 // Expands a data stream that arrives in pieces; a piece may end anywhere, even
 // inside a group or a reference. Nothing is allocated: the output buffer is
 // the window, and a cut group waits in a few bytes of the expander itself.

@@ -68,7 +68,7 @@ void PayloadWalk::Advance() {
 std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload) {
   std::uint32_t largest = kMinExpansionCapacity;
   for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
-    if (walk.Entry().kind == EntryKind::Entry) {
+    if (walk.Entry().kind == EntryKind::Entry && walk.Entry().expandedSizeReachable()) {
       largest = std::max(largest, walk.Entry().expandedSize());
     }
   }

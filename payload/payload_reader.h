@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <span>
 
+#include "payload/lz_expand.h"
+
 namespace qvx {
 
 inline constexpr std::size_t kEntryLengthSize = 4;
@@ -42,6 +44,11 @@ struct PayloadEntry {
   std::size_t next() const { return offset + kEntryLengthSize + length; }
   // The expanded size stored in the body's header (Entry only).
   std::uint32_t expandedSize() const;
+  // The length of the data stream after the body's header (Entry only).
+  std::size_t streamLength() const { return body.size() - kStoredHeaderSize; }
+  // False when the header claims more bytes than the stream can yield: such
+  // an entry cannot expand, and its size must not size any buffer.
+  bool expandedSizeReachable() const { return expandedSize() <= LzMaxExpandedSize(streamLength()); }
 };
 
 // What lies at offset of the payload.
@@ -68,8 +75,8 @@ class PayloadWalk {
 };
 
 // The size of the expansion buffer for a payload: the largest expanded size
-// among the entries the walk visits, and never below kMinExpansionCapacity,
-// so that every sound entry expands whole.
+// among the entries the walk visits whose streams can yield it, and never
+// below kMinExpansionCapacity, so that every sound entry expands whole.
 std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload);
 
 }  // namespace qvx

@@ -1,6 +1,7 @@
 // The pieces of an uninstallation. Each removes what belongs to the
-// installation in `folder` and records in the report whatever it could not
-// remove; something that is already gone counts as removed.
+// installation in `folder` (as NormalFolder gives it) and records in the
+// report whatever it could not remove; something that is already gone counts
+// as removed.
 #pragma once
 
 #include <windows.h>
@@ -32,8 +33,8 @@ void RemoveProductFiles(const char* folder, RemovalReport& report);
 
 void RemoveOneFile(const char* path, RemovalReport& report);
 
-// The folder itself, once nothing else is left in it.
+// The folder itself, once nothing else is left in it; never a drive's root.
 void RemoveFolderIfEmpty(const char* folder, RemovalReport& report);
 
-// folder + "\\" + name.
+// folder + "\\" + name, with one backslash after a root such as "C:\\".
 PathText JoinPath(const char* folder, const char* name);

@@ -1,3 +1,4 @@
+#include "installation.h"
 #include "removal.h"
 
 void RemovalReport::Failed(const char* what, DWORD error) {
@@ -20,6 +21,7 @@ void RemovalReport::Note(const char* line) { lines_.Append(line).Append("\r\n");
 
 PathText JoinPath(const char* folder, const char* name) {
   PathText path(folder);
-  path.Append("\\").Append(name);
+  if (!IsDriveRoot(folder)) path.Append("\\");
+  path.Append(name);
   return path;
 }

@@ -1,3 +1,4 @@
+#include "installation.h"
 #include "product_layout.h"
 #include "removal.h"
 
@@ -14,6 +15,7 @@ void RemoveProductFiles(const char* folder, RemovalReport& report) {
 }
 
 void RemoveFolderIfEmpty(const char* folder, RemovalReport& report) {
+  if (IsDriveRoot(folder)) return;
   if (RemoveDirectoryA(folder)) return;
   DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;

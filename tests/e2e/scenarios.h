@@ -19,6 +19,9 @@ void MissingDrive();
 void BrowseFolder();
 void UninstallAll();
 void UninstallInUse();
+void UninstallElsewhere();
+void UninstallForgedFinish();
+void UninstallRoot();
 void MeasureInstall();
 void WindowsVersion();
 void PlantedDll();
@@ -35,6 +38,9 @@ inline constexpr Scenario kScenarios[] = {
     {"browse", BrowseFolder},
     {"uninstall", UninstallAll},
     {"uninstall_in_use", UninstallInUse},
+    {"uninstall_elsewhere", UninstallElsewhere},
+    {"uninstall_forged_finish", UninstallForgedFinish},
+    {"uninstall_root", UninstallRoot},
     {"measure_install", MeasureInstall},
     {"windows_version", WindowsVersion},
     {"planted_dll", PlantedDll},

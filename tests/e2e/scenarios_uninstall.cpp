@@ -5,10 +5,22 @@
 #include "scenarios.h"
 #include "ui_probe.h"
 
+// The process snapshot; after windows.h, which the headers above include.
+#include <tlhelp32.h>
+
 namespace {
 
 constexpr char kUninstallCaption[] = "Uninstall Quorvex";
-constexpr char kUninstallQuestion[] = "Remove Quorvex and all of its components?";
+// A vendor's staging folder with the six files, never installed into.
+constexpr char kStaging[] = "C:\\Staging\\Quorvex";
+
+std::string Question(const std::string& folder) {
+  return "Remove Quorvex and all of its components from\r\n" + folder + "?";
+}
+
+std::string NotFound(const std::string& folder) {
+  return "No installation of Quorvex was found in\r\n" + folder + "\r\n\r\nNothing was removed.";
+}
 
 bool InstallAndClose() {
   SetupRun run;
@@ -19,8 +31,9 @@ bool InstallAndClose() {
   return Expect(run.WaitForEnd(), "Close ends the installer");
 }
 
-// Runs the registered uninstall command as Windows does and answers Yes.
-bool RunUninstallCommand(Process& uninstaller) {
+// Runs the registered uninstall command as Windows does and answers Yes to
+// its question, which names `folder`.
+bool RunUninstallCommand(Process& uninstaller, const std::string& folder) {
   std::string command;
   if (!Expect(
           ReadRegistryText(HKEY_LOCAL_MACHINE, texts::kUninstallKey, "UninstallString", command),
@@ -29,10 +42,85 @@ bool RunUninstallCommand(Process& uninstaller) {
   if (!Expect(uninstaller.Start(command), "%s starts", command.c_str())) return false;
   HWND box = WaitForTopWindow(uninstaller.Id(), "#32770", kUninstallCaption);
   if (!Expect(box != nullptr, "the uninstaller asks")) return false;
-  ExpectText(MessageBoxText(box), kUninstallQuestion, "its question");
+  ExpectText(MessageBoxText(box), Question(folder), "its question");
   Screenshot(box, "uninstall");
   Expect(AnswerBox(box, IDYES), "Yes closes the question");
   return Expect(uninstaller.WaitForExit(kWaitMs), "the uninstaller ends");
+}
+
+// The finishing copy, which shows `box`, runs from a folder of its own in the
+// temp folder, not from the temp folder itself, where any process may have
+// placed a DLL beside it. Returns that folder.
+std::string ExpectCopyInFolderOfItsOwn(HWND box) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(box, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  char image[MAX_PATH + 1] = {};
+  DWORD size = MAX_PATH;
+  bool named = process && QueryFullProcessImageNameA(process, 0, image, &size);
+  if (process) CloseHandle(process);
+  if (!Expect(named, "the finishing copy's file is known")) return "";
+  const std::string path = image;
+  const std::string folder = path.substr(0, path.rfind('\\'));
+  char temp[MAX_PATH + 1] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string parent = folder.substr(0, folder.rfind('\\') + 1);
+  Info("the finishing copy is %s", path.c_str());
+  if (!Expect(lstrcmpiA(parent.c_str(), temp) == 0, "it runs from a folder in %s", temp)) return "";
+  return folder;
+}
+
+// True while a program of that file name runs, the finishing copy included.
+bool ProgramRuns(const char* fileName) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  bool runs = false;
+  for (BOOL more = Process32First(snapshot, &entry); more && !runs;
+       more = Process32Next(snapshot, &entry))
+    runs = lstrcmpiA(entry.szExeFile, fileName) == 0;
+  CloseHandle(snapshot);
+  return runs;
+}
+
+// The six product files in `folder`, as a vendor stages them.
+bool StageProduct(const std::string& folder) {
+  CreateFolderPath(folder);
+  bool copied = true;
+  for (const char* name : texts::kProductFiles) {
+    const std::string from = Env().productFolder + "\\" + name;
+    if (!CopyFileA(from.c_str(), (folder + "\\" + name).c_str(), FALSE)) copied = false;
+  }
+  return Expect(copied, "the product files are staged in %s", folder.c_str());
+}
+
+void ExpectProductFilesIn(const std::string& folder) {
+  for (const char* name : texts::kProductFiles)
+    Expect(FileExists(folder + "\\" + name), "%s\\%s stays", folder.c_str(), name);
+}
+
+// Runs `command` with this process's inheritable handles, as the uninstaller
+// starts its copy, and expects one message of the uninstaller that says
+// `text`, then its end.
+void ExpectUninstallerSays(const std::string& command, const std::string& text, const char* when) {
+  std::string line = command;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!Expect(CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, "C:\\",
+                             &startup, &info),
+              "%s: %s starts", when, command.c_str()))
+    return;
+  HWND box = WaitForTopWindow(info.dwProcessId, "#32770", kUninstallCaption);
+  if (Expect(box != nullptr, "%s: the uninstaller says something", when)) {
+    ExpectText(MessageBoxText(box), text, when);
+    AnswerBox(box, IDOK);
+  }
+  Expect(WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0, "%s: it ends", when);
+  TerminateProcess(info.hProcess, 99);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
 }
 
 }  // namespace
@@ -50,7 +138,7 @@ void UninstallAll() {
   }
 
   Process uninstaller;
-  if (!RunUninstallCommand(uninstaller)) return;
+  if (!RunUninstallCommand(uninstaller, folder)) return;
   // The finishing copy removes the uninstaller and the folder after the
   // original has ended; a message of its own means something was left.
   HWND complaint = nullptr;
@@ -84,11 +172,13 @@ void UninstallInUse() {
   if (!Expect(held != INVALID_HANDLE_VALUE, "QVX.hlp is held open without sharing")) return;
 
   Process uninstaller;
-  if (!RunUninstallCommand(uninstaller)) {
+  if (!RunUninstallCommand(uninstaller, folder)) {
     CloseHandle(held);
     return;
   }
   HWND report = WaitForTopWindow(0, "#32770", kUninstallCaption);
+  std::string copyFolder;
+  if (report) copyFolder = ExpectCopyInFolderOfItsOwn(report);
   if (Expect(report != nullptr, "the uninstaller reports what it could not remove")) {
     std::string text = MessageBoxText(report);
     Info("it says \"%s\"", Visible(text).c_str());
@@ -97,10 +187,90 @@ void UninstallInUse() {
     Expect(text.find("was kept") != std::string::npos, "the report says the folder was kept");
     AnswerBox(report, IDOK);
   }
+  if (!copyFolder.empty())
+    Expect(WaitUntil([&] { return !FolderExists(copyFolder); }), "the copy's folder %s is gone",
+           copyFolder.c_str());
   CloseHandle(held);
   Expect(FileExists(folder + "\\QVX.hlp"), "QVX.hlp stays");
   for (const char* name : texts::kProductFiles)
     if (lstrcmpA(name, "QVX.hlp") != 0)
       Expect(!FileExists(folder + "\\" + name), "%s is gone", name);
+  ExpectNoShortcutsNorRegistration();
+}
+
+// An uninstaller started in a folder that is not the installation the
+// registry names removes nothing there, nor anything of the installation.
+void UninstallElsewhere() {
+  const std::string uninstaller = std::string("\"") + kStaging + "\\QvxUninstall.exe\"";
+  if (!StageProduct(kStaging)) return;
+  ExpectUninstallerSays(uninstaller, NotFound(kStaging), "with nothing installed");
+  ExpectProductFilesIn(kStaging);
+
+  if (!InstallAndClose()) return;
+  ExpectUninstallerSays(uninstaller, NotFound(kStaging), "with Quorvex installed elsewhere");
+  ExpectProductFilesIn(kStaging);
+  ExpectFilesInstalled(texts::kDefaultFolder);
+  ExpectShortcuts(texts::kDefaultFolder);
+  ExpectRegistration(texts::kDefaultFolder);
+}
+
+// The finishing stage started by anyone but the first stage: with a handle
+// that is no process, or with a live process and a folder that is no
+// installation. Nothing is removed, without a question.
+void UninstallForgedFinish() {
+  const std::string folder = texts::kDefaultFolder;
+  if (!InstallAndClose() || !StageProduct(kStaging)) return;
+  const std::string installed = "\"" + folder + "\\QvxUninstall.exe\"";
+  ExpectUninstallerSays(installed + " /finish 12345 67890 \"" + folder + "\"",
+                        "The uninstaller was not started by its own first stage.\r\n\r\n"
+                        "Nothing was removed.",
+                        "a handle that is none");
+
+  HANDLE self = nullptr;
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE event = CreateEventA(&inherit, TRUE, FALSE, nullptr);
+  DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+                  SYNCHRONIZE | PROCESS_QUERY_INFORMATION, TRUE, 0);
+  char handles[48];
+  wsprintfA(handles, "%lu %lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)),
+            static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(event)));
+  ExpectUninstallerSays(installed + " /finish " + handles + " \"" + kStaging + "\"",
+                        NotFound(kStaging), "a live process and a folder never installed");
+  CloseHandle(self);
+  CloseHandle(event);
+
+  ExpectProductFilesIn(kStaging);
+  ExpectFilesInstalled(folder);
+  ExpectRegistration(folder);
+}
+
+// An installation at a drive's root, stored as "C:": the uninstaller names
+// and removes it as "C:\", and keeps the root and everything else in it.
+void UninstallRoot() {
+  SetupRun run;
+  if (!Expect(run.Start(), "QvxSetup.exe starts")) return;
+  HWND dialog = InstallInto(run, "C:\\");
+  if (!dialog) return;
+  PressButton(dialog, IDCANCEL);
+  if (!Expect(run.WaitForEnd(), "Close ends the installer")) return;
+  ExpectFilesInstalled("C:");
+
+  Process uninstaller;
+  if (!RunUninstallCommand(uninstaller, "C:\\")) return;
+  // The copy's last step follows the removal of the files: wait for its end.
+  HWND complaint = nullptr;
+  bool gone = WaitUntil([&] {
+    complaint = FindTopWindow(0, "#32770", kUninstallCaption);
+    return complaint || !ProgramRuns("QvxUninstall.exe");
+  });
+  if (complaint)
+    Expect(false, "the uninstaller reports \"%s\"", Visible(MessageBoxText(complaint)).c_str());
+  Expect(gone, "the uninstaller has ended");
+  for (const char* name : texts::kProductFiles)
+    Expect(!FileExists(std::string("C:\\") + name), "C:\\%s is gone", name);
+  char temp[MAX_PATH + 1] = {};
+  GetTempPathA(MAX_PATH, temp);
+  Expect(FolderExists(temp), "the temp folder %s stays", temp);
+  Expect(FolderExists("C:\\windows\\system32"), "the rest of C:\\ stays");
   ExpectNoShortcutsNorRegistration();
 }

@@ -1,6 +1,7 @@
 // Fuzz target: the expander against the plain step-at-a-time expansion, on
-// any stream, any capacity and any split into pieces; and whole files, which
-// must either fail or yield exactly their stated size.
+// any stream, any capacity and any split into pieces; whole files, which
+// must either fail or yield exactly their stated size; and the most a stream
+// of its length can yield, which no stream exceeds.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -47,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   file.insert(file.end(), stream.begin(), stream.end());
   const std::size_t count = qvx::LzExpandFile(file, out.get(), capacity);
   const std::vector<std::uint8_t> plain = qvx::test::ReferenceExpand(stream, 1 << 20);
+  // No stream yields more than its length allows.
+  if (plain.size() > qvx::LzMaxExpandedSize(stream.size())) std::abort();
   const bool sound = stated > 0 && stated <= capacity && plain.size() == stated;
   if (count != (sound ? stated : 0)) std::abort();
   if (sound && !std::equal(plain.begin(), plain.end(), out.get())) std::abort();

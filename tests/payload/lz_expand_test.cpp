@@ -152,7 +152,29 @@ TEST(LzExpand, AgreesWithThePlainExpansionOnRandomStreams) {
     const std::size_t capacity = round % 3 == 0 ? rng() % 3000 : 100000;
     const Bytes expected = test::ReferenceExpand(stream, capacity);
     ASSERT_EQ(Expand(stream, capacity), expected) << "round " << round;
+    ASSERT_LE(expected.size(), LzMaxExpandedSize(stream.size())) << "round " << round;
   }
+}
+
+// The most a stream of n bytes can yield: whole groups of eight 18-byte
+// references, then a last group cut after as many references as fit and a
+// literal in an odd byte left over. The bound is reached, and no stream of
+// its length yields more (the random streams above).
+TEST(LzMaxExpandedSize, IsWhatTheRichestStreamOfEachLengthYields) {
+  for (std::size_t n = 0; n <= 60; ++n) {
+    Bytes stream;
+    while (stream.size() < n) {
+      const std::size_t itemBytes = std::min<std::size_t>(16, n - stream.size() - 1);
+      const std::size_t references = itemBytes / 2;
+      stream.push_back(itemBytes % 2 ? static_cast<std::uint8_t>(1u << references) : 0x00);
+      for (std::size_t k = 0; k < references; ++k) stream.insert(stream.end(), {0x00, 0x0F});
+      if (itemBytes % 2) stream.push_back('x');
+    }
+    ASSERT_EQ(stream.size(), n);
+    EXPECT_EQ(Expand(stream, 100000).size(), LzMaxExpandedSize(n)) << n << " stream bytes";
+  }
+  EXPECT_EQ(LzMaxExpandedSize(17), 144u);
+  EXPECT_EQ(LzMaxExpandedSize(0xFFFFFFFFu), 0xFFFFFFFFull / 17 * 144);
 }
 
 TEST(LzExpand, PiecesSplitAnywhereGiveTheSameBytes) {

@@ -167,8 +167,10 @@ TEST(ExpansionCapacity, IsTheLargestExpandedSizeAndNeverBelowTheMinimum) {
   auto payloadOf = [](std::vector<std::uint32_t> sizes, bool brokenLast) {
     Bytes p;
     for (std::uint32_t size : sizes) {
-      PutLength(&p, 12);
-      const Bytes body = Body(12, size);
+      // A stream of an eighth of the size can yield it.
+      const std::uint32_t length = 10 + size / 8 + 17;
+      PutLength(&p, length);
+      const Bytes body = Body(length, size);
       p.insert(p.end(), body.begin(), body.end());
     }
     if (brokenLast) {
@@ -187,6 +189,22 @@ TEST(ExpansionCapacity, IsTheLargestExpandedSizeAndNeverBelowTheMinimum) {
   EXPECT_EQ(ExpansionCapacity(payloadOf({741}, true)), kMinExpansionCapacity);
   EXPECT_EQ(ExpansionCapacity(payloadOf({1, 2, 3, 4, 5, 6, 7000000}, false)),
             kMinExpansionCapacity);
+  // Nor is a size that the entry's stream cannot yield: 17 stream bytes
+  // yield at most 144, and 4 GiB would be asked of the system for nothing.
+  struct Claim {
+    std::uint32_t streamLength, expandedSize, capacity;
+  };
+  for (const Claim& c :
+       {Claim{17, 145, kMinExpansionCapacity}, Claim{17, 0xFFFFFFFFu, kMinExpansionCapacity},
+        Claim{17 * 14000, 144 * 14000, 144 * 14000},
+        Claim{17 * 14000, 144 * 14000 + 1, kMinExpansionCapacity}}) {
+    Bytes p;
+    PutLength(&p, 10 + c.streamLength);
+    const Bytes body = Body(10 + c.streamLength, c.expandedSize);
+    p.insert(p.end(), body.begin(), body.end());
+    PutLength(&p, 0);
+    EXPECT_EQ(ExpansionCapacity(p), c.capacity) << c.expandedSize;
+  }
 }
 
 }  // namespace

@@ -26,6 +26,43 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
+// qvxpack runs under a limit of its address space, as on a build machine
+// with little memory; AddressSanitizer cannot start under one.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kCanLimitMemory = false;
+#else
+constexpr bool kCanLimitMemory = true;
+#endif
+constexpr int kOneGiBInKiB = 1024 * 1024;
+
+void PutLength(Bytes* b, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) b->push_back(std::uint8_t(value >> shift));
+}
+
+// A compressed file of mode A without its first four bytes: the stored body
+// of a payload entry.
+Bytes StoredBody(std::uint32_t expandedSize, const Bytes& stream) {
+  Bytes body = {0x88, 0xF0, 0x27, 0x33, 0x41, 0x00};
+  PutLength(&body, expandedSize);
+  body.insert(body.end(), stream.begin(), stream.end());
+  return body;
+}
+
+// A payload entry that stores content as literals only.
+Bytes LiteralEntry(const Bytes& content) {
+  Bytes stream;
+  for (std::size_t at = 0; at < content.size(); at += 8) {
+    const std::size_t n = std::min<std::size_t>(8, content.size() - at);
+    stream.push_back(static_cast<std::uint8_t>((1u << n) - 1));
+    stream.insert(stream.end(), content.begin() + at, content.begin() + at + n);
+  }
+  const Bytes body = StoredBody(static_cast<std::uint32_t>(content.size()), stream);
+  Bytes entry;
+  PutLength(&entry, static_cast<std::uint32_t>(body.size()));
+  entry.insert(entry.end(), body.begin(), body.end());
+  return entry;
+}
+
 TEST(FindResource, FindsRcData129InEnglishInBothImageKinds) {
   const std::vector<test::SyntheticResource> resources = {
       {3, 1, 1033, Bytes(40, 'i')},    // an icon
@@ -251,10 +288,13 @@ class QvxpackTool : public testing::Test {
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
 
-  // Exit status of qvxpack with args; its output goes to out.txt.
-  int Run(const std::string& args) {
-    const std::string command =
-        std::string(QVXPACK_PATH) + " " + args + " >" + (dir_ / "out.txt").string() + " 2>&1";
+  // Exit status of qvxpack with args, run with at most limitKiB of address
+  // space; its output goes to out.txt.
+  int Run(const std::string& args, int limitKiB = kOneGiBInKiB) {
+    const std::string limit =
+        kCanLimitMemory ? "ulimit -v " + std::to_string(limitKiB) + " && " : "";
+    const std::string command = limit + std::string(QVXPACK_PATH) + " " + args + " >" +
+                                (dir_ / "out.txt").string() + " 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -346,6 +386,46 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   EXPECT_EQ(Read(exe), Read(again));
 }
 
+// A payload whose first entry is 23,117 (0x5A4D) bytes long begins with "MZ",
+// as an executable does; without a PE header it is still a payload.
+TEST_F(QvxpackTool, APayloadBeginningWithMzIsNoExecutable) {
+  const std::string packed = (dir_ / "packed.bin").string();
+  ASSERT_EQ(Run("pack -o " + packed + Inputs()), 0) << Output();
+  const Bytes rest = Read(packed);
+  const std::size_t firstLength = rest[0] | rest[1] << 8 | rest[2] << 16 | rest[3] << 24;
+  // 20,539 literals take 2,568 flag bytes; with the ten header bytes the
+  // body is 23,117 bytes long.
+  contents_[0] = test::RandomBytes(20539, 5).bytes;
+  Write("in0", contents_[0]);
+  Bytes payload = LiteralEntry(contents_[0]);
+  ASSERT_EQ(Bytes(payload.begin(), payload.begin() + 4), (Bytes{'M', 'Z', 0, 0}));
+  payload.insert(payload.end(), rest.begin() + 4 + firstLength, rest.end());
+  const std::string path = Write("mz.bin", payload);
+
+  ASSERT_EQ(Run("list " + path), 0) << Output();
+  EXPECT_NE(Output().find("23117"), std::string::npos) << Output();
+  EXPECT_EQ(Run("verify " + path + Inputs()), 0) << Output();
+  ASSERT_EQ(Run("unpack " + path + " " + (dir_ / "out").string()), 0) << Output();
+  for (std::size_t i = 0; i < kTargetCount; ++i) {
+    EXPECT_EQ(Read(dir_ / "out" / std::string(kTargetNames[i])), contents_[i]) << i;
+  }
+}
+
+// A size its stream can yield but memory cannot hold ends in a message, not
+// in an abort.
+TEST_F(QvxpackTool, RunningOutOfMemoryIsAFailureLikeAnyOther) {
+  if (!kCanLimitMemory) GTEST_SKIP() << "no memory limit under AddressSanitizer";
+  Bytes file = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33, 0x41, 0x00};
+  PutLength(&file, 67000000);  // 8 MiB of references can yield 71 million bytes
+  file.resize(file.size() + 8 * 1024 * 1024, 0);
+  const std::string in = Write("big.q", file);
+  const std::string out = (dir_ / "result").string();
+  EXPECT_EQ(Run("expand " + in + " " + out, 64 * 1024), 1) << Output();
+  EXPECT_NE(Output().find("out of memory"), std::string::npos) << Output();
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{"big.q"});
+}
+
 TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   const std::string payload = (dir_ / "payload.bin").string();
   ASSERT_EQ(Run("pack -o " + payload + Inputs()), 0) << Output();
@@ -356,6 +436,19 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   flipped[10] ^= 0x01;  // entry 0's expanded size: its data no longer matches it
   const std::string corrupt = Write("corrupt.bin", flipped);
   const std::string empty = Write("empty.bin", {});
+  // Claims of 4 GiB from streams that can yield almost nothing.
+  Bytes claim = {0x53, 0x5A, 0x44, 0x44};
+  const Bytes fourGiB = StoredBody(0xFFFFFFFFu, {});
+  claim.insert(claim.end(), fourGiB.begin(), fourGiB.end());
+  const std::string hugeFile = Write("huge.q", claim);
+  Bytes hugeEntry = Read(payload);
+  hugeEntry[10] = hugeEntry[11] = hugeEntry[12] = hugeEntry[13] = 0xFF;
+  const std::string huge = Write("huge.bin", hugeEntry);
+  Bytes shortEntry;
+  PutLength(&shortEntry, 5);
+  shortEntry.insert(shortEntry.end(), {0x88, 0xF0, 0x27, 0x33, 0x41});
+  PutLength(&shortEntry, 0);
+  const std::string shortBody = Write("short.bin", shortEntry);
   const std::string out = (dir_ / "result").string();
   fs::remove(payload);
 
@@ -372,7 +465,12 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"pack -o " + out + Inputs() + " " + inputs_[0], 2, "exactly six files, 7 given"},
       {"pack -o " + out + " " + (dir_ / "missing").string() + five, 1, "missing: cannot open"},
       {"pack -o " + out + five + " " + empty, 1, "empty file"},
-      {"list " + truncated, 1, "corrupt or truncated payload"},
+      {"list " + truncated, 1, "corrupt or truncated payload: entry 0 at offset 0 runs past"},
+      {"list " + shortBody, 1, "entry 0 at offset 0 is 5 bytes long, shorter than its 10 header"},
+      {"expand " + hugeFile + " " + out, 1, "its 0-byte data stream can yield at most 0"},
+      {"list " + huge, 1, "entry 0 at offset 0 claims an expanded size of 4294967295 bytes"},
+      {"verify " + huge + Inputs(), 1, "claims an expanded size of 4294967295"},
+      {"unpack " + huge + " " + out, 1, "claims an expanded size of 4294967295"},
       {"unpack " + corrupt + " " + out, 1, "corrupt"},
       {"verify " + corrupt + Inputs(), 1, "does not expand"},
       {"expand " + inputs_[1] + " " + out, 1, "not a sound compressed file"},
@@ -388,7 +486,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   }
   std::vector<std::string> left = Leftovers();
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "empty.bin", "truncated.bin"}))
+  EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "empty.bin", "huge.bin", "huge.q",
+                                            "short.bin", "truncated.bin"}))
       << "no partial output may stay behind";
 }
 

@@ -24,6 +24,9 @@ bool ExpandPieces(std::span<const std::uint8_t> head, std::span<const std::uint8
   }
   LzHeader parsed;
   if (!ParseLzHeader(header, &parsed)) return false;
+  // A size the stream cannot reach would only make the buffer huge.
+  const std::size_t streamLength = head.size() + rest.size() - kLzHeaderSize;
+  if (parsed.expandedSize > LzMaxExpandedSize(streamLength)) return false;
   out->assign(parsed.expandedSize, 0);
   if (parsed.expandedSize == 0) {
     // Nothing to expand: sound only if the stream yields nothing either.

@@ -32,11 +32,21 @@ class Bytes {
   std::span<const std::uint8_t> bytes_;
 };
 
+constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
+constexpr std::size_t kPeOffsetField = 0x3C;        // e_lfanew of the DOS header
 constexpr std::uint32_t kPe32Magic = 0x10B;
 constexpr std::uint32_t kPe32PlusMagic = 0x20B;
 constexpr std::uint32_t kResourceDirectoryIndex = 2;
 constexpr std::uint32_t kSubdirectoryBit = 0x80000000u;
 constexpr std::uint32_t kNameStringBit = 0x80000000u;
+
+// "MZ", then at the offset the DOS header gives, inside the file, "PE\0\0".
+bool HasPeSignature(const Bytes& file, std::uint32_t* peOffset) {
+  std::uint32_t signature = 0;
+  return file.Has(0, 2) && file.span()[0] == 'M' && file.span()[1] == 'Z' &&
+         file.U32(kPeOffsetField, peOffset) && file.U32(*peOffset, &signature) &&
+         signature == kPeSignature;
+}
 
 struct Section {
   std::uint32_t virtualAddress = 0;
@@ -50,10 +60,7 @@ class PeFile {
 
   bool Parse(std::string* error) {
     std::uint32_t peOffset = 0;
-    std::uint32_t signature = 0;
-    if (!file_.Has(0, 2) || file_.span()[0] != 'M' || file_.span()[1] != 'Z' ||
-        !file_.U32(0x3C, &peOffset) || !file_.U32(peOffset, &signature) ||
-        signature != 0x00004550) {
+    if (!HasPeSignature(file_, &peOffset)) {
       *error = "not a Windows executable";
       return false;
     }
@@ -152,7 +159,8 @@ bool FindEntry(const Bytes& dir, std::uint32_t offset, std::uint32_t id, std::ui
 }  // namespace
 
 bool LooksLikeExecutable(std::span<const std::uint8_t> file) {
-  return file.size() >= 2 && file[0] == 'M' && file[1] == 'Z';
+  std::uint32_t peOffset = 0;
+  return HasPeSignature(Bytes(file), &peOffset);
 }
 
 bool FindResource(std::span<const std::uint8_t> file, std::uint32_t type, std::uint32_t id,

@@ -12,7 +12,9 @@ inline constexpr std::uint32_t kRtRcData = 10;
 inline constexpr std::uint32_t kPayloadResourceId = 129;
 inline constexpr std::uint32_t kLangEnglishUs = 1033;
 
-// True when the bytes start like an executable ("MZ").
+// True when the bytes carry a PE header: "MZ", a header offset (at 0x3C)
+// inside the file, and the signature "PE\0\0" there. "MZ" alone is no sign:
+// a payload whose first entry is 23,117 bytes long begins with it too.
 bool LooksLikeExecutable(std::span<const std::uint8_t> file);
 
 // The bytes of resource (type, id, language), or false with the reason in

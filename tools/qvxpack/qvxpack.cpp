@@ -1,10 +1,14 @@
 // qvxpack: builds, lists, verifies and unpacks installer payloads, and
 // compresses and expands single files.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "payload/lz_expand.h"
 #include "payload/payload_reader.h"
 #include "payload/target_names.h"
 #include "tools/qvxpack/file_io.h"
@@ -57,15 +61,36 @@ int Usage(const std::string& message) {
   return kExitUsage;
 }
 
-// Checks the payload's structure: the entries the installer walks are whole
-// and the walk ends at the terminator. *count receives their number.
+// Why a header's expanded size cannot be the size of its data stream's
+// expansion, or "" when it can be.
+std::string UnreachableSize(std::uint32_t expandedSize, std::size_t streamLength) {
+  const std::uint64_t most = qvx::LzMaxExpandedSize(streamLength);
+  if (expandedSize <= most) return "";
+  return "claims an expanded size of " + std::to_string(expandedSize) + " bytes; its " +
+         std::to_string(streamLength) + "-byte data stream can yield at most " +
+         std::to_string(most);
+}
+
+// Checks the payload's structure: the entries the installer walks are whole,
+// their streams can yield the sizes they claim, and the walk ends at the
+// terminator. *count receives their number.
 bool CheckStructure(const std::string& path, std::span<const std::uint8_t> payload,
                     std::size_t* count, std::string* error) {
   qvx::PayloadWalk walk(payload);
   for (; walk.HasNextEntry(); walk.Advance()) {
-    if (walk.Entry().kind == qvx::EntryKind::Broken) {
+    const qvx::PayloadEntry& e = walk.Entry();
+    std::string problem;
+    if (e.kind == qvx::EntryKind::Broken && e.length > 0 && e.length < qvx::kStoredHeaderSize) {
+      problem = "is " + std::to_string(e.length) + " bytes long, shorter than its " +
+                std::to_string(qvx::kStoredHeaderSize) + " header bytes";
+    } else if (e.kind == qvx::EntryKind::Broken) {
+      problem = "runs past the end";
+    } else {
+      problem = UnreachableSize(e.expandedSize(), e.streamLength());
+    }
+    if (!problem.empty()) {
       *error = path + ": corrupt or truncated payload: entry " + std::to_string(walk.Index()) +
-               " at offset " + std::to_string(walk.Entry().offset) + " runs past the end";
+               " at offset " + std::to_string(e.offset) + " " + problem;
       return false;
     }
   }
@@ -103,6 +128,12 @@ int Expand(const std::string& in, const std::string& out) {
   Bytes expanded;
   std::string error;
   if (!qvx::pack::ReadWholeFile(in, kMaxInputSize, &data, &error)) return Fail(error);
+  qvx::LzHeader header;
+  if (qvx::ParseLzHeader(data, &header)) {
+    const std::string problem =
+        UnreachableSize(header.expandedSize, data.size() - qvx::kLzHeaderSize);
+    if (!problem.empty()) return Fail(in + ": not a sound compressed file: it " + problem);
+  }
   if (!qvx::pack::ExpandCompressedFile(data, &expanded)) {
     return Fail(in + ": not a sound compressed file (bad header, or corrupt or truncated data)");
   }
@@ -244,9 +275,7 @@ int Unpack(const std::string& path, const std::string& dir) {
   return kExitOk;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunCommand(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage("no command given");
   const std::string& command = args[0];
@@ -293,4 +322,20 @@ int main(int argc, char** argv) {
     return Unpack(args[1], args[2]);
   }
   return Usage("unknown command '" + command + "'");
+}
+
+// An allocation that fails ends the program with a message and exit code 1,
+// not an abort. Outputs are written only once their data is complete, and
+// nothing is allocated between creating an output's temp file and renaming
+// it, so no output is left half written. The handler allocates nothing itself.
+[[noreturn]] void OutOfMemory() {
+  std::fputs("qvxpack: out of memory\n", stderr);
+  std::exit(kExitFailure);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::set_new_handler(OutOfMemory);
+  return RunCommand(argc, argv);
 }
