@@ -10,7 +10,7 @@
 #     mitigations of every exe of both Windows builds, and a second build of
 #     it from the same sources, which must be identical;
 #   - installers made by qvxpack build: checked, signed, installed under
-#     wine64; qvxpack.exe under wine64 against qvxpack.
+#     Wine; qvxpack.exe under wine64 against qvxpack.
 # Ends with the line "N passed, N failed" (", N skipped" when tests were
 # skipped) and a non-zero exit on any failure.
 set -uo pipefail
@@ -152,12 +152,14 @@ stamp_large_product() {
   python3 tools/check-pe.py "$stamped/win32/QvxSetup.exe"
 }
 
-# install_stamped EXE NAME: the end-to-end installation of the large
-# product by EXE under wine64.
+# install_stamped PRESET EXE NAME: the end-to-end installation of the large
+# product by EXE, driven by the end-to-end driver of PRESET's build (the
+# 32-bit one under 32-bit Wine, which reads the registry view a 32-bit
+# installer writes).
 install_stamped() {
-  local driver log=$logs/e2e-$2.log
-  driver=$(find build/win64 -name qvx_e2e.exe | head -1)
-  if tests/wine/run-in-prefix.sh build/win64 "$2" "$driver" install_default "$PWD/$1" \
+  local driver log=$logs/e2e-$3.log
+  driver=$(find "build/$1" -name qvx_e2e.exe | head -1)
+  if tests/wine/run-in-prefix.sh "build/$1" "$3" "$driver" install_default "$PWD/$2" \
     "$PWD/$stamped/product" >"$log" 2>&1; then
     grep -E '^ +QVX.exe' "$log"
   else
@@ -177,12 +179,12 @@ sign_stamped() {
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quorvex test signing" \
     -addext extendedKeyUsage=codeSigning -keyout "$dir/key.pem" -out "$dir/cert.pem" >"$log" 2>&1 &&
     osslsigncode sign -certs "$dir/cert.pem" -key "$dir/key.pem" -n "Quorvex Setup" -h sha256 \
-      -in "$stamped/win64/QvxSetup.exe" -out "$dir/QvxSetup.exe" >>"$log" 2>&1 &&
+      -in "$stamped/win32/QvxSetup.exe" -out "$dir/QvxSetup.exe" >>"$log" 2>&1 &&
     osslsigncode verify -CAfile "$dir/cert.pem" "$dir/QvxSetup.exe" >>"$log" 2>&1 &&
     "$qvxpack" list "$dir/QvxSetup.exe" >>"$log" &&
     "$qvxpack" build -o "$dir/restamped.exe" "$dir/QvxSetup.exe" "${files[@]}" 2>"$dir/stderr" &&
     grep -q 'signature does not cover the new payload' "$dir/stderr" &&
-    cmp "$dir/restamped.exe" "$stamped/win64/QvxSetup.exe" ||
+    cmp "$dir/restamped.exe" "$stamped/win32/QvxSetup.exe" ||
     { tail -20 "$log"; cat "$dir/stderr" 2>/dev/null; return 1; }
   grep -E 'Signature verification|Subject' "$log" | sort -u
 }
@@ -230,8 +232,10 @@ is_built host && run_ctest build/host -j"$jobs"
 is_built host-asan && run_ctest build/host-asan -j"$jobs"
 # Wine tests wait on windows most of the time: more of them than cores fit.
 is_built win64 && run_ctest build/win64 -j$((jobs * 2)) --timeout 300
+runs_i386=
 if is_built win32; then
   if why=$(tools/probe-i386.sh); then
+    runs_i386=yes
     run_ctest build/win32 -j$((jobs * 2)) --timeout 300
   else
     count=$(cd build/win32 && ctest -N | sed -n 's/^Total Tests: //p')
@@ -264,9 +268,18 @@ if is_built host && is_built win32 && is_built win64; then
       stamp_gives_stub_back "$preset"
   done
   part "installers stamped with a product of a 2,200,000-byte program" stamp_large_product
-  part "the stamped installer installs under wine64" install_stamped "$stamped/win64/QvxSetup.exe" stamped
-  part "the stamped installer signed with a throwaway certificate" sign_stamped
-  part "the signed installer installs under wine64" install_stamped "$stamped/signed/QvxSetup.exe" signed
+  part "the stamped 64-bit installer installs under wine64" \
+    install_stamped win64 "$stamped/win64/QvxSetup.exe" stamped64
+  part "the stamped 32-bit installer signed with a throwaway certificate" sign_stamped
+  if [ -n "$runs_i386" ]; then
+    part "the stamped 32-bit installer installs under 32-bit Wine" \
+      install_stamped win32 "$stamped/win32/QvxSetup.exe" stamped32
+    part "the signed 32-bit installer installs under 32-bit Wine" \
+      install_stamped win32 "$stamped/signed/QvxSetup.exe" signed32
+  else
+    skipped=$((skipped + 2))
+    echo "== skipped the 2 installations of stamped 32-bit installers under 32-bit Wine: $why"
+  fi
   part "qvxpack.exe under wine64 writes what qvxpack writes" qvxpack_exe_same
 fi
 
