@@ -63,6 +63,20 @@ Bytes LiteralEntry(const Bytes& content) {
   return entry;
 }
 
+// The image with its first section starting `by` bytes earlier in memory and
+// in the file: the resource directory then lies inside it, not at its start.
+Bytes WithFirstSectionStartingEarlier(Bytes image, std::uint32_t by) {
+  pack::PeLayout pe;
+  std::string error;
+  EXPECT_TRUE(pack::ParsePeLayout(image, &pe, &error)) << error;
+  const pack::PeSection& s = pe.sections[0];
+  pack::WriteField(image, s.headerOffset + 8, 4, s.virtualSize + by);
+  pack::WriteField(image, s.headerOffset + 12, 4, s.virtualAddress - by);
+  pack::WriteField(image, s.headerOffset + 16, 4, s.rawSize + by);
+  pack::WriteField(image, s.headerOffset + 20, 4, s.rawOffset - by);
+  return image;
+}
+
 TEST(FindResource, FindsRcData129InEnglishInBothImageKinds) {
   const std::vector<test::SyntheticResource> resources = {
       {3, 1, 1033, Bytes(40, 'i')},    // an icon
@@ -71,37 +85,69 @@ TEST(FindResource, FindsRcData129InEnglishInBothImageKinds) {
       {10, 129, 1033, Bytes(9, 'p')},  // the payload
   };
   for (bool plus : {false, true}) {
-    const Bytes image = test::SyntheticPe(plus, resources);
-    std::span<const std::uint8_t> data;
-    std::string error;
-    ASSERT_TRUE(pack::FindResource(image, pack::kRtRcData, pack::kPayloadResourceId,
-                                   pack::kLangEnglishUs, &data, &error))
-        << error;
-    EXPECT_EQ(Bytes(data.begin(), data.end()), Bytes(9, 'p')) << (plus ? "PE32+" : "PE32");
+    for (std::uint32_t directoryAt : {0, 0x10}) {
+      const Bytes image =
+          WithFirstSectionStartingEarlier(test::SyntheticPe(plus, resources), directoryAt);
+      const std::string name =
+          std::string(plus ? "PE32+" : "PE32") + " directory at " + std::to_string(directoryAt);
+      std::span<const std::uint8_t> data;
+      std::string error;
+      ASSERT_TRUE(pack::FindResource(image, pack::kRtRcData, pack::kPayloadResourceId,
+                                     pack::kLangEnglishUs, &data, &error))
+          << name << ": " << error;
+      EXPECT_EQ(Bytes(data.begin(), data.end()), Bytes(9, 'p')) << name;
+    }
   }
 }
 
 TEST(FindResource, FailsCleanlyOnMissingOrDamagedResources) {
   const Bytes withoutPayload = test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}});
   const Bytes good = test::SyntheticPe(false, {{10, 129, 1033, Bytes(300, 'p')}});
-  std::vector<std::pair<const char*, Bytes>> cases = {
-      {"no resource 129", withoutPayload},
-      {"not an executable", Bytes(100, 'x')},
-      {"cut in the headers", Bytes(good.begin(), good.begin() + 0x90)},
-      {"cut in the resource data", Bytes(good.begin(), good.end() - 1)},
-      {"cut in the resource directory", Bytes(good.begin(), good.begin() + 0x210)},
+  struct Case {
+    const char* name;
+    Bytes image;
+    const char* says;
+  };
+  std::vector<Case> cases = {
+      {"no resource 129", withoutPayload, "no resource type 10, id 129, language 1033"},
+      {"not an executable", Bytes(100, 'x'), "not a Windows executable"},
+      {"cut in the headers", Bytes(good.begin(), good.begin() + 0x90), "truncated"},
+      {"cut in the resource data", Bytes(good.begin(), good.end() - 1), "past the end"},
+      {"cut in the resource directory", Bytes(good.begin(), good.begin() + 0x210), "past the end"},
   };
   Bytes farOffset = good;
   farOffset[0x3C] = 0xF0;  // PE header far past the end
   farOffset[0x3F] = 0x7F;
-  cases.push_back({"PE offset past the end", farOffset});
-  for (const auto& [name, image] : cases) {
+  cases.push_back({"PE offset past the end", farOffset, "not a Windows executable"});
+  // The loader maps no more of a section than its size in memory.
+  Bytes shortInMemory = good;
+  pack::PeLayout pe;
+  std::string error;
+  ASSERT_TRUE(pack::ParsePeLayout(good, &pe, &error)) << error;
+  pack::WriteField(shortInMemory, pe.sections[0].headerOffset + 8, 4, pe.sections[0].rawSize - 1);
+  cases.push_back({"data past the size in memory", shortInMemory, "outside the resource section"});
+  for (const Case& c : cases) {
     std::span<const std::uint8_t> data;
     std::string error;
-    EXPECT_FALSE(pack::FindResource(image, pack::kRtRcData, pack::kPayloadResourceId,
+    EXPECT_FALSE(pack::FindResource(c.image, pack::kRtRcData, pack::kPayloadResourceId,
                                     pack::kLangEnglishUs, &data, &error))
-        << name;
-    EXPECT_FALSE(error.empty()) << name;
+        << c.name;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
+  }
+}
+
+// "MZ" alone is no executable: the PE signature must be where the DOS header
+// points, inside the file.
+TEST(LooksLikeExecutable, WantsThePeSignatureWhereTheDosHeaderPoints) {
+  const Bytes good = test::SyntheticPe(false, {{10, 129, 1033, Bytes(3, 'p')}});
+  EXPECT_TRUE(pack::LooksLikeExecutable(good));
+  Bytes otherSignature = good;
+  otherSignature[0x41] = 'X';  // "PX\0\0" at 0x40
+  Bytes pointsPastTheEnd = good;
+  pack::WriteField(pointsPastTheEnd, 0x3C, 4, static_cast<std::uint32_t>(good.size() - 3));
+  for (const Bytes& b : {otherSignature, pointsPastTheEnd, Bytes(good.begin(), good.begin() + 0x40),
+                         Bytes{'M', 'Z'}}) {
+    EXPECT_FALSE(pack::LooksLikeExecutable(b)) << b.size() << " bytes";
   }
 }
 
@@ -188,13 +234,14 @@ TEST(BuildInstaller, LaysOutNamedResourcesAndTableFields) {
   root.version = 0x00020001;
   pack::ResourceEntry type{.named = true, .nameUnits = {'P', 0, 'N', 0, 'G', 0}};
   pack::ResourceEntry id{.id = 7};
-  pack::ResourceEntry language{.id = 1033, .data = Bytes(11, 'x'), .codePage = 1252};
+  const Bytes xs(11, 'x'), ys(3, 'y');
+  pack::ResourceEntry language{.id = 1033, .data = xs, .codePage = 1252};
   id.table.entries.push_back(language);
   type.table.entries.push_back(id);
   root.entries.push_back(type);
   pack::ResourceEntry icon{.id = 3};
   pack::ResourceEntry iconId{.named = true, .nameUnits = {'A', 0}};
-  iconId.table.entries.push_back({.id = 1031, .data = Bytes(3, 'y'), .reserved = 5});
+  iconId.table.entries.push_back({.id = 1031, .data = ys, .reserved = 5});
   icon.table.entries.push_back(iconId);
   root.entries.push_back(icon);
 
@@ -210,11 +257,11 @@ TEST(BuildInstaller, LaysOutNamedResourcesAndTableFields) {
   EXPECT_TRUE(back.entries[0].named);
   EXPECT_EQ(back.entries[0].nameUnits, root.entries[0].nameUnits);
   const pack::ResourceEntry& leaf = back.entries[0].table.entries[0].table.entries[0];
-  EXPECT_EQ(leaf.data, Bytes(11, 'x'));
+  EXPECT_EQ(Bytes(leaf.data.begin(), leaf.data.end()), xs);
   EXPECT_EQ(leaf.codePage, 1252u);
   const pack::ResourceEntry& named = back.entries[1].table.entries[0];
   EXPECT_EQ(named.nameUnits, (Bytes{'A', 0}));
-  EXPECT_EQ(named.table.entries[0].data, Bytes(3, 'y'));
+  EXPECT_EQ(Bytes(named.table.entries[0].data.begin(), named.table.entries[0].data.end()), ys);
   EXPECT_EQ(named.table.entries[0].reserved, 5u);
 }
 
@@ -242,6 +289,8 @@ TEST(BuildInstaller, RefusesStubsItCannotRewrite) {
        test::SyntheticPe({.sectionsAfter = {".reloc"}, .relocationTarget = 0x1008}, withPayload),
        "patch the resource section"},
       {"bytes after the last section", trailing, "after its last section"},
+      {"resource directory inside its section", WithFirstSectionStartingEarlier(good, 0x10),
+       "does not fill a section of its own"},
       {"certificate table cut short", Bytes(signedStub.begin(), signedStub.end() - 1),
        "certificate table"},
   };

@@ -20,14 +20,6 @@ bool Fail(std::string* error, const std::string& message) {
   return false;
 }
 
-// The index of the section that holds rva, or the section count.
-std::size_t SectionOf(const PeLayout& pe, std::uint32_t rva) {
-  for (std::size_t i = 0; i < pe.sections.size(); ++i) {
-    if (pe.sections[i].Contains(rva)) return i;
-  }
-  return pe.sections.size();
-}
-
 // True when no base relocation patches a place at or after `limit`: the
 // places there are the ones that move.
 bool RelocationsStayBelow(std::span<const std::uint8_t> stub, const PeLayout& pe,
@@ -119,13 +111,13 @@ bool CheckTrailingData(std::span<const std::uint8_t> stub, const PeLayout& pe, b
 bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uint8_t> payload,
                     BuiltInstaller* built, std::string* error) {
   PeLayout pe;
-  if (!ParsePeLayout(stub, &pe, error)) return false;
-  const DataDirectory* resourceDirectory = pe.Directory(kResourceDirectory);
-  if (!resourceDirectory) return Fail(error, "the executable has no resources");
-  const std::size_t r = SectionOf(pe, resourceDirectory->rva);
-  if (r == pe.sections.size()) return Fail(error, "the resource directory lies in no section");
+  ResourceTable root;
+  std::size_t r = 0;
+  if (!ParsePeLayout(stub, &pe, error) || !ReadResourceTree(stub, pe, &root, &r, error)) {
+    return false;
+  }
   const PeSection resources = pe.sections[r];
-  if (resourceDirectory->rva != resources.virtualAddress || resources.rawSize == 0) {
+  if (pe.directories[kResourceDirectory].rva != resources.virtualAddress) {
     return Fail(error, "the resource directory does not fill a section of its own (" +
                            resources.name + ")");
   }
@@ -148,15 +140,11 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uin
   bool signature = false;
   if (!CheckTrailingData(stub, pe, &signature, error)) return false;
 
-  ResourceTable root;
-  const auto sectionBytes =
-      stub.subspan(resources.rawOffset, std::min(resources.rawSize, resources.memorySize()));
-  if (!ParseResourceTree(sectionBytes, resources.virtualAddress, &root, error)) return false;
   ResourceEntry* leaf = FindResourceLeaf(root, kRtRcData, kPayloadResourceId, kLangEnglishUs);
   if (!leaf) {
     return Fail(error, "no payload resource (RT_RCDATA 129, language 1033): not an installer");
   }
-  leaf->data.assign(payload.begin(), payload.end());
+  leaf->data = payload;
   const std::vector<std::uint8_t> tree = SerializeResourceTree(root, resources.virtualAddress);
 
   // The file up to the resource section, the new section, then the

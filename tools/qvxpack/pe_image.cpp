@@ -11,15 +11,28 @@ constexpr std::uint32_t kPe32PlusMagic = 0x20B;
 constexpr std::uint32_t kMaxDirectories = 16;
 constexpr std::size_t kSectionEntrySize = 40;
 
+constexpr std::size_t kPeOffsetField = 0x3C;  // e_lfanew of the DOS header
+
 bool IsPowerOfTwo(std::uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+// "MZ", then at the offset the DOS header gives, inside the file, "PE\0\0".
+bool FindPeHeader(std::span<const std::uint8_t> file, std::uint32_t* peOffset) {
+  std::uint32_t signature = 0;
+  return HasBytes(file, 0, 2) && file[0] == 'M' && file[1] == 'Z' &&
+         ReadField(file, kPeOffsetField, 4, peOffset) &&
+         ReadField(file, *peOffset, 4, &signature) && signature == kPeSignature;
+}
 
 }  // namespace
 
+bool LooksLikeExecutable(std::span<const std::uint8_t> file) {
+  std::uint32_t peOffset = 0;
+  return FindPeHeader(file, &peOffset);
+}
+
 bool ParsePeLayout(std::span<const std::uint8_t> file, PeLayout* layout, std::string* error) {
-  std::uint32_t peOffset = 0, signature = 0;
-  if (!HasBytes(file, 0, 2) || file[0] != 'M' || file[1] != 'Z' ||
-      !ReadField(file, 0x3C, 4, &peOffset) || !ReadField(file, peOffset, 4, &signature) ||
-      signature != kPeSignature) {
+  std::uint32_t peOffset = 0;
+  if (!FindPeHeader(file, &peOffset)) {
     *error = "not a Windows executable";
     return false;
   }

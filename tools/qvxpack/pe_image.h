@@ -1,5 +1,5 @@
 // The layout of a Windows executable (PE32 or PE32+) in the detail needed to
-// rewrite its sections: alignments, data directories, the section table, and
+// find its resources and rewrite its sections: alignments, data directories, the section table, and
 // where each of these fields lies in the file so that it can be changed.
 #pragma once
 
@@ -31,6 +31,9 @@ struct PeSection {
   bool Contains(std::uint32_t rva) const {
     return rva >= virtualAddress && rva - virtualAddress < memorySize();
   }
+  // The size of what the file gives it: the loader maps no more than the
+  // raw data, nor more than its size in memory.
+  std::uint32_t mappedFileSize() const { return rawSize < memorySize() ? rawSize : memorySize(); }
 };
 
 struct DataDirectory {
@@ -55,9 +58,21 @@ struct PeLayout {
   const DataDirectory* Directory(std::size_t index) const {
     return index < directories.size() && directories[index].size ? &directories[index] : nullptr;
   }
+  // The index of the section that holds rva, or the section count.
+  std::size_t SectionIndexOf(std::uint32_t rva) const {
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+      if (sections[i].Contains(rva)) return i;
+    }
+    return sections.size();
+  }
 };
 
-// Reads and checks the headers: "MZ", the PE header inside the file, a known
+// True when the bytes carry a PE header: "MZ", a header offset (at 0x3C)
+// inside the file, and the signature "PE\0\0" there. "MZ" alone is no sign:
+// a payload whose first entry is 23,117 bytes long begins with it too.
+bool LooksLikeExecutable(std::span<const std::uint8_t> file);
+
+// Reads and checks the headers: a PE header as LooksLikeExecutable finds it, a known
 // optional header, power-of-two alignments, and a section table whose raw
 // data lies inside the file.
 bool ParsePeLayout(std::span<const std::uint8_t> file, PeLayout* layout, std::string* error);

@@ -15,6 +15,7 @@
 #include "tools/qvxpack/installer_builder.h"
 #include "tools/qvxpack/lz_compress.h"
 #include "tools/qvxpack/payload_builder.h"
+#include "tools/qvxpack/pe_image.h"
 #include "tools/qvxpack/pe_resource.h"
 
 namespace {

@@ -86,8 +86,7 @@ class TreeReader {
     if (rva < sectionRva_ || !HasBytes(section_, rva - sectionRva_, size)) {
       return Fail("a resource's data lies outside the resource section");
     }
-    const auto first = section_.begin() + (rva - sectionRva_);
-    entry->data.assign(first, first + size);
+    entry->data = section_.subspan(rva - sectionRva_, size);
     return true;
   }
 

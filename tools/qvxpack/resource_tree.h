@@ -30,15 +30,17 @@ struct ResourceEntry {
   std::vector<std::uint8_t> nameUnits;  // when named: the UTF-16 units as stored
   // Levels 1 and 2 lead to a table, level 3 to data.
   ResourceTable table;
-  std::vector<std::uint8_t> data;
+  // A view, not a copy: of the bytes the tree was read from, or of whatever
+  // the caller puts in; they must outlive the tree.
+  std::span<const std::uint8_t> data;
   std::uint32_t codePage = 0;
   std::uint32_t reserved = 0;
 };
 
-// Reads the tree from the resource section's bytes, which the loader maps at
-// sectionRva; the tree starts at the section's first byte. Every table, name
-// and data entry must lie in the section, every table be reached once, and
-// the data of every resource lie in the section too.
+// Reads the tree from the resource section's bytes from the tree's start
+// on, which the loader maps at sectionRva. Every table, name and data entry
+// must lie in these bytes, every table be reached once, and the data of every
+// resource lie in them too; the leaves' data are views of them.
 bool ParseResourceTree(std::span<const std::uint8_t> section, std::uint32_t sectionRva,
                        ResourceTable* root, std::string* error);
 
