@@ -271,6 +271,13 @@ TEST(BuildInstaller, RefusesStubsItCannotRewrite) {
   const Bytes signedStub = test::SyntheticPe({.certificate = Bytes(64, 0x30)}, withPayload);
   Bytes trailing = good;
   trailing.push_back(7);
+  // A thread storage directory where the grown resources would put .reloc.
+  Bytes pastTheSections = test::SyntheticPe({.sectionsAfter = {".reloc"}}, withPayload);
+  pack::PeLayout pe;
+  std::string parseError;
+  ASSERT_TRUE(pack::ParsePeLayout(pastTheSections, &pe, &parseError)) << parseError;
+  pack::WriteField(pastTheSections, pe.DirectoryField(9), 4, 0x3000);
+  pack::WriteField(pastTheSections, pe.DirectoryField(9) + 4, 4, 24);
   struct Case {
     const char* name;
     Bytes stub;
@@ -289,6 +296,8 @@ TEST(BuildInstaller, RefusesStubsItCannotRewrite) {
        test::SyntheticPe({.sectionsAfter = {".reloc"}, .relocationTarget = 0x1008}, withPayload),
        "patch the resource section"},
       {"bytes after the last section", trailing, "after its last section"},
+      {"a data directory past the sections", pastTheSections,
+       "data directory 9 points past the resource section into no section"},
       {"resource directory inside its section", WithFirstSectionStartingEarlier(good, 0x10),
        "does not fill a section of its own"},
       {"certificate table cut short", Bytes(signedStub.begin(), signedStub.end() - 1),

@@ -121,10 +121,18 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uin
     return Fail(error, "the resource directory does not fill a section of its own (" +
                            resources.name + ")");
   }
+  // Addresses from the resource section on move; what lies in a following
+  // section is checked below. A directory past them all would come to point
+  // into a moved section.
   for (std::size_t d = 0; d < pe.directories.size(); ++d) {
-    if (d != kResourceDirectory && d != kSecurityDirectory && pe.Directory(d) &&
-        resources.Contains(pe.directories[d].rva)) {
+    if (d == kResourceDirectory || d == kSecurityDirectory || !pe.Directory(d)) continue;
+    const std::uint32_t rva = pe.directories[d].rva;
+    if (resources.Contains(rva)) {
       return Fail(error, "data directory " + std::to_string(d) + " lies in the resource section");
+    }
+    if (rva >= resources.virtualAddress && pe.SectionIndexOf(rva) == pe.sections.size()) {
+      return Fail(error, "data directory " + std::to_string(d) +
+                             " points past the resource section into no section");
     }
   }
   for (std::size_t i = 0; i < r; ++i) {
