@@ -21,8 +21,18 @@ clang++ "${flags[@]}" -o "$build/fuzz_lz_expand" \
 clang++ "${flags[@]}" -o "$build/fuzz_payload_walk" \
   "$root/tests/fuzz/fuzz_payload_walk.cpp" "$root/payload/lz_expand.cpp" \
   "$root/payload/payload_reader.cpp"
+qvxpack=$root/tools/qvxpack
+clang++ "${flags[@]}" -o "$build/fuzz_installer_build" \
+  "$root/tests/fuzz/fuzz_installer_build.cpp" "$qvxpack/installer_builder.cpp" \
+  "$qvxpack/pe_image.cpp" "$qvxpack/pe_resource.cpp" "$qvxpack/resource_tree.cpp"
 
-for target in fuzz_lz_expand fuzz_payload_walk; do
+# The installer rewrite starts from small executables with a payload resource.
+clang++ -std=c++20 -Wall -Wextra -Werror -I"$root" -o "$build/write_pe_seeds" \
+  "$root/tests/fuzz/write_pe_seeds.cpp"
+mkdir -p "$build/corpus-fuzz_installer_build"
+"$build/write_pe_seeds" "$build/corpus-fuzz_installer_build"
+
+for target in fuzz_lz_expand fuzz_payload_walk fuzz_installer_build; do
   corpus="$build/corpus-$target"
   mkdir -p "$corpus"
   echo "fuzz: $target for ${seconds}s"
