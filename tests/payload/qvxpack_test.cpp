@@ -245,12 +245,14 @@ TEST(BuildInstaller, LaysOutNamedResourcesAndTableFields) {
   icon.table.entries.push_back(iconId);
   root.entries.push_back(icon);
 
-  const Bytes laid = pack::SerializeResourceTree(root, 0x5000);
+  Bytes laid, again;
+  ASSERT_TRUE(pack::SerializeResourceTree(root, 0x5000, &laid));
   EXPECT_EQ(laid.size() % 8, 0u);
   pack::ResourceTable back;
   std::string error;
   ASSERT_TRUE(pack::ParseResourceTree(laid, 0x5000, &back, &error)) << error;
-  EXPECT_EQ(pack::SerializeResourceTree(back, 0x5000), laid);
+  ASSERT_TRUE(pack::SerializeResourceTree(back, 0x5000, &again));
+  EXPECT_EQ(again, laid);
   EXPECT_EQ(back.timeDateStamp, 0x12345678u);
   EXPECT_EQ(back.version, 0x00020001u);
   ASSERT_EQ(back.entries.size(), 2u);
@@ -263,6 +265,23 @@ TEST(BuildInstaller, LaysOutNamedResourcesAndTableFields) {
   EXPECT_EQ(named.nameUnits, (Bytes{'A', 0}));
   EXPECT_EQ(Bytes(named.table.entries[0].data.begin(), named.table.entries[0].data.end()), ys);
   EXPECT_EQ(named.table.entries[0].reserved, 5u);
+}
+
+// Leaves may view the same bytes, as those of a crafted stub do: laid out,
+// 65 views of 64 MiB pass the 4 GiB of addresses, which is refused before
+// anything is allocated.
+TEST(BuildInstaller, RefusesALayoutPastFourGiB) {
+  const Bytes data(64 << 20, 'd');
+  pack::ResourceEntry id{.id = 129};
+  for (std::uint32_t language = 0; language < 65; ++language) {
+    id.table.entries.push_back({.id = language, .data = data});
+  }
+  pack::ResourceTable root;
+  root.entries.push_back({.id = 10});
+  root.entries[0].table.entries.push_back(id);
+  Bytes laid;
+  EXPECT_FALSE(pack::SerializeResourceTree(root, 0x1000, &laid));
+  EXPECT_TRUE(laid.empty());
 }
 
 TEST(BuildInstaller, RefusesStubsItCannotRewrite) {

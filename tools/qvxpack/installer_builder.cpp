@@ -153,7 +153,10 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uin
     return Fail(error, "no payload resource (RT_RCDATA 129, language 1033): not an installer");
   }
   leaf->data = payload;
-  const std::vector<std::uint8_t> tree = SerializeResourceTree(root, resources.virtualAddress);
+  std::vector<std::uint8_t> tree;
+  if (!SerializeResourceTree(root, resources.virtualAddress, &tree)) {
+    return Fail(error, "the payload is too large for an executable");
+  }
 
   // The file up to the resource section, the new section, then the
   // sections that follow it at their new places.

@@ -15,6 +15,7 @@ constexpr std::size_t kEntrySize = 8;
 constexpr std::size_t kDataEntrySize = 16;
 constexpr int kLevels = 3;  // type, name, language
 constexpr std::uint32_t kDataAlignment = 8;
+constexpr std::uint64_t kMaxRva = 0xFFFFFFFFu;
 
 class TreeReader {
  public:
@@ -146,14 +147,14 @@ ResourceEntry* FindResourceLeaf(ResourceTable& root, std::uint32_t type, std::ui
   return idEntry ? FindById(idEntry->table.entries, language) : nullptr;
 }
 
-std::vector<std::uint8_t> SerializeResourceTree(const ResourceTable& root,
-                                                std::uint32_t sectionRva) {
+bool SerializeResourceTree(const ResourceTable& root, std::uint32_t sectionRva,
+                           std::vector<std::uint8_t>* laidOut) {
   Parts parts;
   parts.Gather(root, 1);
   // Where each table, name, data entry and resource's data goes.
   std::map<const ResourceTable*, std::size_t> tableAt;
   std::map<const ResourceEntry*, std::size_t> nameAt, dataEntryAt, dataAt;
-  std::size_t end = 0;
+  std::uint64_t end = 0;
   for (const Parts::Table& t : parts.tables) {
     tableAt[t.table] = end;
     end += kTableHeaderSize + kEntrySize * t.table->entries.size();
@@ -171,8 +172,13 @@ std::vector<std::uint8_t> SerializeResourceTree(const ResourceTable& root,
     dataAt[e] = AlignUp(end, kDataAlignment);
     end = dataAt[e] + e->data.size();
   }
+  // Checked before the bytes are allocated: the leaves of a stub may all
+  // view the same data, so that a few megabytes ask for terabytes.
+  end = AlignUp(end, kDataAlignment);
+  if (end > kMaxRva - sectionRva) return false;
 
-  std::vector<std::uint8_t> out(AlignUp(end, kDataAlignment), 0);
+  std::vector<std::uint8_t>& out = *laidOut;
+  out.assign(static_cast<std::size_t>(end), 0);
   auto put = [&out](std::size_t offset, std::size_t value) {
     WriteField(out, offset, 4, static_cast<std::uint32_t>(value));
   };
@@ -203,7 +209,7 @@ std::vector<std::uint8_t> SerializeResourceTree(const ResourceTable& root,
     put(dataEntryAt[e] + 12, e->reserved);
     std::copy(e->data.begin(), e->data.end(), out.begin() + dataAt[e]);
   }
-  return out;
+  return true;
 }
 
 }  // namespace qvx::pack

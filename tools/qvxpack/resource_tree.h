@@ -51,8 +51,9 @@ ResourceEntry* FindResourceLeaf(ResourceTable& root, std::uint32_t type, std::ui
 // Lays the tree out for a section mapped at sectionRva: the tables in
 // depth-first order, the name strings, the data entries, then each
 // resource's data at a multiple of 8 bytes, as the resource compiler lays
-// them out. The size is a multiple of 8.
-std::vector<std::uint8_t> SerializeResourceTree(const ResourceTable& root,
-                                                std::uint32_t sectionRva);
+// them out. The size is a multiple of 8. False, before anything is laid
+// out, when the tree would not fit in the addresses from sectionRva to 4 GiB.
+bool SerializeResourceTree(const ResourceTable& root, std::uint32_t sectionRva,
+                           std::vector<std::uint8_t>* laidOut);
 
 }  // namespace qvx::pack
