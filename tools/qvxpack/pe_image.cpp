@@ -10,7 +10,6 @@ constexpr std::uint32_t kPe32Magic = 0x10B;
 constexpr std::uint32_t kPe32PlusMagic = 0x20B;
 constexpr std::uint32_t kMaxDirectories = 16;
 constexpr std::size_t kSectionEntrySize = 40;
-
 constexpr std::size_t kPeOffsetField = 0x3C;  // e_lfanew of the DOS header
 
 bool IsPowerOfTwo(std::uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }

@@ -1,6 +1,7 @@
 // The layout of a Windows executable (PE32 or PE32+) in the detail needed to
-// find its resources and rewrite its sections: alignments, data directories, the section table, and
-// where each of these fields lies in the file so that it can be changed.
+// find its resources and rewrite its sections: alignments, data directories,
+// the section table, and where each of these fields lies in the file so that
+// it can be changed.
 #pragma once
 
 #include <cstddef>
@@ -72,9 +73,9 @@ struct PeLayout {
 // a payload whose first entry is 23,117 bytes long begins with it too.
 bool LooksLikeExecutable(std::span<const std::uint8_t> file);
 
-// Reads and checks the headers: a PE header as LooksLikeExecutable finds it, a known
-// optional header, power-of-two alignments, and a section table whose raw
-// data lies inside the file.
+// Reads and checks the headers: a PE header as LooksLikeExecutable finds it,
+// a known optional header, power-of-two alignments, and a section table
+// whose raw data lies inside the file.
 bool ParsePeLayout(std::span<const std::uint8_t> file, PeLayout* layout, std::string* error);
 
 // The checksum the loader checks for drivers and system DLLs and signing
