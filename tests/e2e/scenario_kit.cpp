@@ -61,6 +61,15 @@ HWND InstallInto(SetupRun& run, const std::string& folder) {
   return Expect(done, "the success report appears") ? dialog : nullptr;
 }
 
+bool InstallAndClose(const std::string& folder) {
+  SetupRun run;
+  if (!Expect(run.Start(), "QvxSetup.exe starts")) return false;
+  HWND dialog = InstallInto(run, folder);
+  if (!dialog) return false;
+  PressButton(dialog, IDCANCEL);
+  return Expect(run.WaitForEnd(), "Close ends the installer");
+}
+
 void ExpectAsking(HWND dialog, const char* when) {
   ExpectText(ControlText(dialog, 1002), texts::kPrompt, "the prompt");
   Expect(ControlVisible(dialog, IDOK) && ControlVisible(dialog, IDCANCEL) &&

@@ -63,6 +63,10 @@ void Screenshot(HWND settle, const char* name);
 // success report. Returns the dialog, or nullptr when it did not succeed.
 HWND InstallInto(SetupRun& run, const std::string& folder);
 
+// A whole installation into `folder` (the proposed one when empty) by a new
+// installer process, ended with Close. False when any step failed.
+bool InstallAndClose(const std::string& folder = "");
+
 void ExpectAsking(HWND dialog, const char* when);
 void ExpectInstalledState(HWND dialog);
 void ExpectFilesInstalled(const std::string& folder);

@@ -41,12 +41,7 @@ bool Plant(const std::string& folder) {
 void PlantedDll() {
   const std::string folder = texts::kDefaultFolder;
   if (!PreferNativeThemingDll()) return;
-  SetupRun setup;
-  if (!Expect(setup.Start(), "QvxSetup.exe starts")) return;
-  HWND dialog = InstallInto(setup, "");
-  if (!dialog) return;
-  PressButton(dialog, IDCANCEL);
-  if (!Expect(setup.WaitForEnd(), "Close ends the installer")) return;
+  if (!InstallAndClose()) return;
 
   // Beside the uninstaller, and in the temp folder where its finishing copy
   // runs.

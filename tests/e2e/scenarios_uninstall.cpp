@@ -22,15 +22,6 @@ std::string NotFound(const std::string& folder) {
   return "No installation of Quorvex was found in\r\n" + folder + "\r\n\r\nNothing was removed.";
 }
 
-bool InstallAndClose() {
-  SetupRun run;
-  if (!Expect(run.Start(), "QvxSetup.exe starts")) return false;
-  HWND dialog = InstallInto(run, "");
-  if (!dialog) return false;
-  PressButton(dialog, IDCANCEL);
-  return Expect(run.WaitForEnd(), "Close ends the installer");
-}
-
 // Runs the registered uninstall command as Windows does and answers Yes to
 // its question, which names `folder`.
 bool RunUninstallCommand(Process& uninstaller, const std::string& folder) {
@@ -247,12 +238,7 @@ void UninstallForgedFinish() {
 // An installation at a drive's root, stored as "C:": the uninstaller names
 // and removes it as "C:\", and keeps the root and everything else in it.
 void UninstallRoot() {
-  SetupRun run;
-  if (!Expect(run.Start(), "QvxSetup.exe starts")) return;
-  HWND dialog = InstallInto(run, "C:\\");
-  if (!dialog) return;
-  PressButton(dialog, IDCANCEL);
-  if (!Expect(run.WaitForEnd(), "Close ends the installer")) return;
+  if (!InstallAndClose("C:\\")) return;
   ExpectFilesInstalled("C:");
 
   Process uninstaller;
