@@ -106,15 +106,14 @@ Bytes VersionRecord(const std::string& version, std::uint32_t most, std::uint32_
   Bytes fixed(52, 0);
   const std::uint32_t words[] = {0xFEEF04BD, 0x10000, most, least, most, least, 0x3F};
   for (std::size_t i = 0; i < std::size(words); ++i) pack::WriteField(fixed, 4 * i, 4, words[i]);
-  const Bytes strings = VersionBlock(
-      "040904E4", true, {},
-      {VersionBlock("CompanyName", true, text("Kelvane")),
-       VersionBlock("FileVersion", true, text(version)),
-       VersionBlock("ProductVersion", true, text(version))});
-  return VersionBlock(
-      "VS_VERSION_INFO", false, fixed,
-      {VersionBlock("StringFileInfo", true, {}, {strings}),
-       VersionBlock("VarFileInfo", true, {}, {VersionBlock("Translation", false, {9, 4, 0xE4, 4})})});
+  const Bytes strings = VersionBlock("040904E4", true, {},
+                                     {VersionBlock("CompanyName", true, text("Kelvane")),
+                                      VersionBlock("FileVersion", true, text(version)),
+                                      VersionBlock("ProductVersion", true, text(version))});
+  return VersionBlock("VS_VERSION_INFO", false, fixed,
+                      {VersionBlock("StringFileInfo", true, {}, {strings}),
+                       VersionBlock("VarFileInfo", true, {},
+                                    {VersionBlock("Translation", false, {9, 4, 0xE4, 4})})});
 }
 
 TEST(FindResource, FindsRcData129InEnglishInBothImageKinds) {
@@ -492,13 +491,13 @@ TEST_F(QvxpackTool, ReadsThePayloadOutOfAnInstaller) {
 // the fixed and text forms of the file and product version change, and the
 // rest of the record stays; without the option the stub's record is kept.
 TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
-  const std::string stub = Write(
-      "stub.exe",
-      test::SyntheticPe(
-          {.pe32Plus = true, .sectionsAfter = {".reloc"}, .certificate = Bytes(64, 0x30)},
-          {{3, 1, 1033, Bytes(40, 'i')},
-           {10, 129, 1033, Bytes(4, 0)},
-           {16, 1, 1033, VersionRecord("1.0.0.0", 0x10000, 0)}}));
+  const std::string stub =
+      Write("stub.exe",
+            test::SyntheticPe(
+                {.pe32Plus = true, .sectionsAfter = {".reloc"}, .certificate = Bytes(64, 0x30)},
+                {{3, 1, 1033, Bytes(40, 'i')},
+                 {10, 129, 1033, Bytes(4, 0)},
+                 {16, 1, 1033, VersionRecord("1.0.0.0", 0x10000, 0)}}));
   fs::permissions(stub, fs::perms(0751));
   const std::string exe = (dir_ / "QvxSetup.exe").string();
   ASSERT_EQ(Run("build --product-version 2.3.40000.5 -o " + exe + " " + stub + Inputs()), 0)
@@ -645,8 +644,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"build -o " + out + " " + noPayload + with({{4, big300}}), 1,
        noPayload + " is not a Quorvex installer that qvxpack can stamp.\nqvxpack: " + noPayload +
            ": no payload resource"},
-      {"build -o " + (dir_ / "nowhere" / "x.exe").string() + " " + stub32 + with({{4, big300}}),
-       1, "its folder " + (dir_ / "nowhere").string() + " does not exist"},
+      {"build -o " + (dir_ / "nowhere" / "x.exe").string() + " " + stub32 + with({{4, big300}}), 1,
+       "its folder " + (dir_ / "nowhere").string() + " does not exist"},
       {"pack -o " + out + with({{5, (dir_ / "inlink1").string()}}), 1,
        "(given as default.stg): the same file as " + inputs_[1] + " (given as QVX.hlp)"},
       {"pack -o " + (dir_ / "inlinked-dir" / "in2").string() + with({{4, big300}}), 1,

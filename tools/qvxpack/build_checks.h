@@ -17,9 +17,9 @@ namespace qvx::pack {
 // eight), and one expanded file at a time in its expansion buffer; its
 // count of expanded bytes is a signed 32-bit number.
 struct InstallerLimits {
-  const char* installer;    // for messages: "32-bit" or "64-bit"
+  const char* installer;  // for messages: "32-bit" or "64-bit"
   std::uint64_t largestFile;
-  std::uint64_t product;    // the six files together
+  std::uint64_t product;  // the six files together
 };
 
 // The 32-bit installer keeps image and buffer within 1 GiB, half of the

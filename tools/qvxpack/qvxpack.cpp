@@ -159,7 +159,9 @@ constexpr std::uint64_t kProgressFrom = 4u << 20;
 class Progress {
  public:
   Progress(const std::vector<Bytes>& files, std::uint64_t total)
-      : files_(files), total_(total), shown_(total > kProgressFrom && qvx::pack::ErrorsGoToTerminal()) {}
+      : files_(files),
+        total_(total),
+        shown_(total > kProgressFrom && qvx::pack::ErrorsGoToTerminal()) {}
   ~Progress() {
     if (shown_) std::fprintf(stderr, "\r%79s\r", "");
   }
@@ -222,8 +224,7 @@ std::string ParsePackArgs(const std::vector<std::string>& args, PackArgs* parsed
     } else if (options && a == "-o") {
       if (!hasValue) return "-o needs a file name";
       if (!parsed->output.empty()) {
-        return "-o given twice (" + parsed->output + " and " + args[i + 1] +
-               "): give one output";
+        return "-o given twice (" + parsed->output + " and " + args[i + 1] + "): give one output";
       }
       parsed->output = args[++i];
     } else if (options && command == "build" && a == "--product-version") {
@@ -258,8 +259,7 @@ int Pack(const std::string& out, const std::vector<std::string>& inputs) {
   // A payload goes into either installer: the 64-bit limits hold, and the
   // vendor hears when the shipping 32-bit one could not install it.
   qvx::pack::CheckedRequest checked;
-  if (!qvx::pack::CheckBuildRequest({out, "", inputs}, qvx::pack::kInstaller64, &checked,
-                                    &error)) {
+  if (!qvx::pack::CheckBuildRequest({out, "", inputs}, qvx::pack::kInstaller64, &checked, &error)) {
     return Fail(error);
   }
   qvx::pack::CheckedRequest for32;
@@ -293,8 +293,7 @@ int Build(const std::string& out, const std::string& stubPath,
   built = {};
   qvx::pack::CheckedRequest checked;
   if (!qvx::pack::CheckBuildRequest({out, stubPath, inputs},
-                                    pe.pe32Plus ? qvx::pack::kInstaller64
-                                                : qvx::pack::kInstaller32,
+                                    pe.pe32Plus ? qvx::pack::kInstaller64 : qvx::pack::kInstaller32,
                                     &checked, &error)) {
     return Fail(error);
   }

@@ -13,8 +13,8 @@ constexpr std::size_t kBlockHeaderSize = 6;
 constexpr int kMaxDepth = 8;  // the record has three levels; deeper is damage
 
 struct Block {
-  std::vector<std::uint8_t> key;    // UTF-16 units, without the terminating zero
-  std::uint16_t valueLength = 0;    // as stored
+  std::vector<std::uint8_t> key;  // UTF-16 units, without the terminating zero
+  std::uint16_t valueLength = 0;  // as stored
   std::uint16_t type = 0;
   std::vector<std::uint8_t> value;  // its bytes, without padding
   std::vector<Block> children;
@@ -32,9 +32,9 @@ std::size_t Align4(std::size_t n) { return (n + 3) & ~std::size_t{3}; }
 bool ReadBlock(std::span<const std::uint8_t> r, std::size_t at, std::size_t end, int depth,
                Block* block) {
   std::uint32_t length = 0, valueLength = 0, type = 0;
-  if (depth > kMaxDepth || !ReadField(r, at, 2, &length) || !ReadField(r, at + 2, 2, &valueLength) ||
-      !ReadField(r, at + 4, 2, &type) || length < kBlockHeaderSize || at + length > end ||
-      type > 1) {
+  if (depth > kMaxDepth || !ReadField(r, at, 2, &length) ||
+      !ReadField(r, at + 2, 2, &valueLength) || !ReadField(r, at + 4, 2, &type) ||
+      length < kBlockHeaderSize || at + length > end || type > 1) {
     return false;
   }
   const std::size_t blockEnd = at + length;
@@ -89,8 +89,8 @@ bool WriteBlock(const Block& block, std::vector<std::uint8_t>* out) {
 
 void SetTexts(Block* block, const std::string& text, int depth) {
   if (depth > kMaxDepth) return;
-  if (block->type == 1 && (block->key == Utf16("FileVersion") ||
-                           block->key == Utf16("ProductVersion"))) {
+  if (block->type == 1 &&
+      (block->key == Utf16("FileVersion") || block->key == Utf16("ProductVersion"))) {
     block->value = Utf16(text);
     block->value.insert(block->value.end(), {0, 0});
     block->valueLength = static_cast<std::uint16_t>(text.size() + 1);
@@ -139,8 +139,9 @@ bool SetRecordVersion(std::span<const std::uint8_t> record, const VersionNumber&
     WriteField(root.value, field, 4, most);
     WriteField(root.value, field + 4, 4, least);
   }
-  SetTexts(&root, std::to_string(version[0]) + "." + std::to_string(version[1]) + "." +
-                      std::to_string(version[2]) + "." + std::to_string(version[3]),
+  SetTexts(&root,
+           std::to_string(version[0]) + "." + std::to_string(version[1]) + "." +
+               std::to_string(version[2]) + "." + std::to_string(version[3]),
            0);
   out->clear();
   if (!WriteBlock(root, out)) {
