@@ -626,7 +626,7 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"pack -o " + out + Inputs() + " " + inputs_[0], 2, "exactly six files, 7 given"},
       {"pack -o " + out + " " + (dir_ / "missing").string() + five, 1,
        "missing (given as QVX.exe): no such file"},
-      {"pack -o " + out + five + " " + empty, 1, "empty file"},
+      {"pack -o " + out + with({{4, big300}, {5, empty}}), 1, "(given as default.stg): empty file"},
       {"list " + truncated, 1, "corrupt or truncated payload: entry 0 at offset 0 runs past"},
       {"list " + shortBody, 1, "entry 0 at offset 0 is 5 bytes long, shorter than its 10 header"},
       {"expand " + hugeFile + " " + out, 1, "its 0-byte data stream can yield at most 0"},

@@ -53,6 +53,10 @@ bool CheckBuildRequest(const BuildRequest& request, const InstallerLimits& limit
     if (!StatPath(request.inputs[i], &inputs[i], error)) return false;
     if (!inputs[i].exists) return Fail(error, Slot(request, i) + ": no such file");
     if (!inputs[i].regular) return Fail(error, Slot(request, i) + ": not a regular file");
+    // The installer takes an expansion to nothing for a failure.
+    if (inputs[i].size == 0) {
+      return Fail(error, Slot(request, i) + ": empty file; the installer cannot install it");
+    }
     for (std::size_t j = 0; j < i; ++j) {
       if (inputs[i].SameFileAs(inputs[j])) {
         return Fail(error, Slot(request, i) + ": the same file as " + Slot(request, j) +

@@ -43,10 +43,10 @@ struct CheckedRequest {
 };
 
 // Checks, in this order: the stub exists and is a regular file; the output's
-// folder exists; each input exists, is a regular file and is not given twice;
-// the output is neither the stub nor an input; QVX.exe and QvxUninstall.exe
-// are Windows programs; the product is within limits. False, with a message
-// naming the slot and the file, at the first problem.
+// folder exists; each input exists, is a regular file, is not empty and is
+// not given twice; the output is neither the stub nor an input; QVX.exe and
+// QvxUninstall.exe are Windows programs; the product is within limits.
+// False, with a message naming the slot and the file, at the first problem.
 bool CheckBuildRequest(const BuildRequest& request, const InstallerLimits& limits,
                        CheckedRequest* checked, std::string* error);
 
