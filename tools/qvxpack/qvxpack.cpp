@@ -40,6 +40,9 @@ constexpr const char* kUsage =
     "  pack -o PAYLOAD F0..F5   build a payload of the six product files, in\n"
     "                           target-name order: QVX.exe QVX.hlp QVX.cnt\n"
     "                           QvxUninstall.exe default.rex default.stg\n"
+    "    --for win32|win64      the installer it is for, whose limits it must\n"
+    "                           meet (default: win64's, with a warning past\n"
+    "                           win32's)\n"
     "  build -o OUT STUB F0..F5 make an installer: the built installer STUB with\n"
     "                           a payload of the six files in place of its own;\n"
     "                           a signature of STUB is dropped (sign OUT anew)\n"
@@ -207,6 +210,7 @@ bool PackFiles(const std::vector<std::string>& inputs, Bytes* payload, std::stri
 // options.
 struct PackArgs {
   std::string output;
+  const qvx::pack::InstallerLimits* limits = nullptr;  // pack --for
   bool hasVersion = false;
   qvx::pack::VersionNumber version{};
   std::vector<std::string> operands;
@@ -227,6 +231,10 @@ std::string ParsePackArgs(const std::vector<std::string>& args, PackArgs* parsed
         return "-o given twice (" + parsed->output + " and " + args[i + 1] + "): give one output";
       }
       parsed->output = args[++i];
+    } else if (options && command == "pack" && a == "--for") {
+      const std::string kind = hasValue ? args[++i] : "";
+      if (kind != "win32" && kind != "win64") return "--for takes win32 or win64";
+      parsed->limits = kind == "win32" ? &qvx::pack::kInstaller32 : &qvx::pack::kInstaller64;
     } else if (options && command == "build" && a == "--product-version") {
       if (!hasValue) return "--product-version needs a version A.B.C.D";
       if (parsed->hasVersion) return "--product-version given twice";
@@ -253,17 +261,21 @@ void Summary(const std::string& out, std::uint64_t size, std::uint64_t product,
               product ? 100.0 * static_cast<double>(payload) / static_cast<double>(product) : 0.0);
 }
 
-int Pack(const std::string& out, const std::vector<std::string>& inputs) {
+int Pack(const std::string& out, const std::vector<std::string>& inputs,
+         const qvx::pack::InstallerLimits* limits) {
   Bytes payload;
   std::string error;
-  // A payload goes into either installer: the 64-bit limits hold, and the
-  // vendor hears when the shipping 32-bit one could not install it.
+  // Without --for, a payload may go into either installer: the 64-bit limits
+  // hold, and the vendor hears when the shipping 32-bit one could not
+  // install it.
   qvx::pack::CheckedRequest checked;
-  if (!qvx::pack::CheckBuildRequest({out, "", inputs}, qvx::pack::kInstaller64, &checked, &error)) {
+  if (!qvx::pack::CheckBuildRequest({out, "", inputs}, limits ? *limits : qvx::pack::kInstaller64,
+                                    &checked, &error)) {
     return Fail(error);
   }
   qvx::pack::CheckedRequest for32;
-  if (!qvx::pack::CheckBuildRequest({out, "", inputs}, qvx::pack::kInstaller32, &for32, &error)) {
+  if (!limits &&
+      !qvx::pack::CheckBuildRequest({out, "", inputs}, qvx::pack::kInstaller32, &for32, &error)) {
     std::fprintf(stderr, "qvxpack: warning: only a 64-bit installer can carry this payload: %s\n",
                  error.c_str());
   }
@@ -430,7 +442,7 @@ int RunCommand(int argc, char** argv) {
       return Usage(command + " takes exactly six files, " + std::to_string(inputs.size()) +
                    " given");
     }
-    if (command == "pack") return Pack(parsed.output, inputs);
+    if (command == "pack") return Pack(parsed.output, inputs, parsed.limits);
     return Build(parsed.output, parsed.operands[0], inputs,
                  parsed.hasVersion ? &parsed.version : nullptr);
   }
