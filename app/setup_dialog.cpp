@@ -1,8 +1,12 @@
 #include "app/setup_dialog.h"
 
+#include <algorithm>
+
 #include "app/install_run.h"
 #include "app/setup_app.h"
 #include "folderdlg/browse_target_folder.h"
+#include "payload/payload_archive.h"
+#include "payload/payload_reader.h"
 #include "shell/previous_install.h"
 
 namespace qvx {
@@ -11,7 +15,12 @@ namespace {
 
 constexpr char kPreviousInstallQuestion[] =
     "A previous installation of a Quorvex product found.\r\n\r\nContinue?";
-constexpr char kPrompt[] = "Install Quorvex?\r\n\r\n(requires 2 MB of free disk space)";
+constexpr char kPromptHead[] = "Install Quorvex?\r\n\r\n(requires ";
+constexpr char kPromptTail[] = " MB of free disk space)";
+// The product this installer was first made for takes 1.5 MB and its prompt
+// says 2 MB; a smaller product says no less.
+constexpr std::uint64_t kLeastMegabytes = 2;
+constexpr std::uint64_t kMegabyte = 1024 * 1024;
 constexpr char kProgramFiles[] = "\\Program Files";
 constexpr char kProductFolder[] = "\\Kelvane\\Quorvex";
 constexpr char kCloseText[] = "Close";
@@ -19,6 +28,12 @@ constexpr char kCloseText[] = "Close";
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
+
+std::string InstallPrompt(std::uint64_t productBytes) {
+  const std::uint64_t megabytes =
+      std::max(kLeastMegabytes, productBytes / kMegabyte + (productBytes % kMegabyte != 0));
+  return kPromptHead + std::to_string(megabytes) + kPromptTail;
+}
 
 std::string DefaultTargetFolder(const std::string& windowsDirectory) {
   std::string drive = windowsDirectory.substr(0, 2);
@@ -63,7 +78,8 @@ bool SetupDialog::OnInitDialog() {
     TargetFolder = DefaultTargetFolder(app().platform().system.GetWindowsDirectoryA());
   }
   folderEdit_.SetText(TargetFolder);
-  promptText = kPrompt;
+  promptText =
+      InstallPrompt(ExpandedProductSize(app().platform().system.LockRcData(kPayloadResourceId)));
   TransferPrompt();
   return true;  // the framework focuses the first tab stop, OK
 }

@@ -29,6 +29,10 @@ inline constexpr int kBrowseIcon = 178;
 // with a drive letter and a colon (a network path, for instance).
 std::string DefaultTargetFolder(const std::string& windowsDirectory);
 
+// The prompt, naming the free disk space a product of productBytes needs:
+// whole megabytes (1,048,576 bytes), rounded up, never below 2.
+std::string InstallPrompt(std::uint64_t productBytes);
+
 class SetupDialog : public Dialog {
  public:
   explicit SetupDialog(SetupApp& app);

@@ -33,9 +33,12 @@ PayloadArchive::~PayloadArchive() { ReleaseBuffer(); }
 void PayloadArchive::Open() {
   ReleaseBuffer();
   payload_ = system_.LockRcData(kPayloadResourceId);
-  capacity_ = ExpansionCapacity(payload_);
-  buffer_ = static_cast<std::uint8_t*>(system_.GlobalAlloc(kGmemZeroinit, capacity_));
   readPosition_ = 0;
+  capacity_ = ExpansionCapacity(payload_);
+  // A product with a file too large to expand gets no buffer: its first
+  // entry fails, before any file is written.
+  if (capacity_ == 0) return;
+  buffer_ = static_cast<std::uint8_t*>(system_.GlobalAlloc(kGmemZeroinit, capacity_));
 }
 
 bool PayloadArchive::HasNextEntry() const {

@@ -68,11 +68,21 @@ void PayloadWalk::Advance() {
 std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload) {
   std::uint32_t largest = kMinExpansionCapacity;
   for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
-    if (walk.Entry().kind == EntryKind::Entry && walk.Entry().expandedSizeReachable()) {
+    if (walk.Entry().kind != EntryKind::Entry) continue;
+    if (walk.Entry().expandedSize() > kMaxExpandedEntrySize) return 0;
+    if (walk.Entry().expandedSizeReachable()) {
       largest = std::max(largest, walk.Entry().expandedSize());
     }
   }
   return largest;
+}
+
+std::uint64_t ExpandedProductSize(std::span<const std::uint8_t> payload) {
+  std::uint64_t total = 0;
+  for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
+    if (walk.Entry().kind == EntryKind::Entry) total += walk.Entry().expandedSize();
+  }
+  return total;
 }
 
 }  // namespace qvx

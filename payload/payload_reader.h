@@ -25,6 +25,9 @@ inline constexpr std::size_t kEntryLengthSize = 4;
 inline constexpr std::size_t kStoredHeaderSize = 10;
 // The expansion buffer is never smaller than this.
 inline constexpr std::uint32_t kMinExpansionCapacity = 2000000;
+// The largest file the installer expands: its count of expanded bytes is a
+// signed 32-bit number.
+inline constexpr std::uint32_t kMaxExpandedEntrySize = 0x7FFFFFFF;
 
 std::uint32_t ReadLittleEndian32(const std::uint8_t* bytes);
 
@@ -77,6 +80,12 @@ class PayloadWalk {
 // The size of the expansion buffer for a payload: the largest expanded size
 // among the entries the walk visits whose streams can yield it, and never
 // below kMinExpansionCapacity, so that every sound entry expands whole.
+// 0 when an entry claims more than kMaxExpandedEntrySize: such a product
+// cannot be installed, and no file of it should be written.
 std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload);
+
+// The bytes the product takes on disk: the expanded sizes of the entries the
+// walk visits, added up.
+std::uint64_t ExpandedProductSize(std::span<const std::uint8_t> payload);
 
 }  // namespace qvx

@@ -8,7 +8,9 @@ Checks that the file is a PE32 program for i386 with the GUI subsystem 4.0,
 that its manifest, dialogs 102 and 149, icon groups 128, 178 and 179 and its
 one RT_RCDATA resource 129 (language 1033, the payload) are present, that it
 imports only from the system DLLs every Windows has, that it carries the
-exploit mitigations, and that the program without its payload stays within
+exploit mitigations, that it is large-address aware (on 64-bit Windows it
+then has 4 GB of addresses for its mapped image and its expansion buffer,
+not 2 GB), and that the program without its payload stays within
 the size budget. With --mitigations, checks only the exploit mitigations, of
 each exe given (PE32 or PE32+): data execution prevention (NX_COMPAT),
 address space layout randomisation (DYNAMIC_BASE with base relocations
@@ -22,6 +24,7 @@ import sys
 
 RT_DIALOG, RT_RCDATA, RT_GROUP_ICON, RT_MANIFEST = 5, 10, 14, 24
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+IMAGE_FILE_LARGE_ADDRESS_AWARE = 0x0020
 HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x0020, 0x0040, 0x0100
 IMAGE_REL_BASED_ABSOLUTE, IMAGE_REL_BASED_HIGHLOW, IMAGE_REL_BASED_DIR64 = 0, 3, 10
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "advapi32.dll",
@@ -182,6 +185,7 @@ def check(path, budget):
         expect(pe.machine == 0x14C, f"i386 (machine {pe.machine:#x})")
         expect(pe.subsystem == 2, f"GUI subsystem (subsystem {pe.subsystem})")
         expect(pe.subsystem_version == (4, 0), "subsystem version %d.%d" % pe.subsystem_version)
+        expect(pe.characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE, "large-address aware")
 
         resources = pe.resources()
 

@@ -2,6 +2,7 @@
 
 #include "app_fixture.h"
 #include "folderdlg/folder_browse_dialog.h"
+#include "tests/extract/test_payload.h"
 
 namespace qvx {
 namespace {
@@ -75,6 +76,34 @@ TEST(SetupDialogTest, PreviousInstallationIsAskedAbout) {
     EXPECT_EQ(shown, answer == kIdYes ? "D:\\Apps\\Q" : "");
     EXPECT_EQ(m.sim.registry.Dump(), before);
     EXPECT_TRUE(m.sim.files.Calls().empty());
+  }
+}
+
+// The prompt names the product's expanded size from the entry headers, in
+// megabytes of 1,048,576 bytes rounded up, and never less than 2.
+TEST(SetupDialogTest, ThePromptNamesTheProductsSize) {
+  constexpr std::uint32_t kMiB = 1 << 20;
+  const struct {
+    std::vector<std::uint32_t> sizes;
+    const char* megabytes;
+  } cases[] = {
+      {{1363968, 90899, 741, 122880, 2126, 2317}, "2"},
+      {{2 * kMiB}, "2"},
+      {{kMiB, kMiB, 1}, "3"},
+      {{24 * kMiB + 7}, "25"},
+      {std::vector<std::uint32_t>(6, 0x7FFFFFFF), "12288"},  // past 32 bits in all
+      {std::vector<std::uint32_t>(7, 100 * kMiB), "600"},    // a seventh entry is never installed
+  };
+  for (const auto& c : cases) {
+    std::vector<testing::Bytes> bodies;
+    for (std::uint32_t size : c.sizes) bodies.push_back(testing::StoredBody({'x'}, size));
+    Machine m;
+    m.sim.system.SetResource(129, testing::PayloadOfBodies(bodies));
+    m.Run([&](sim::SimDialogDriver& user, SetupDialog&) {
+      EXPECT_EQ(user.Text(kIdPrompt), std::string("Install Quorvex?\r\n\r\n(requires ") +
+                                          c.megabytes + " MB of free disk space)");
+      user.Close();
+    });
   }
 }
 

@@ -337,6 +337,7 @@ TEST_F(PayloadArchiveTest, PayloadShapesEndTheWalkOrFailSafely) {
   const Bytes emptyStream = testing::PayloadOfBodies({StoredBody(a), StoredBody({}, 0)});
   const Bytes shortBody = testing::PayloadOfBodies({StoredBody(a), Bytes(9, 0x88)});
   const Bytes lyingSize = testing::PayloadOfBodies({StoredBody(a), StoredBody(b, 41)});
+  const Bytes past2GiB = testing::PayloadOfBodies({StoredBody(a), StoredBody(b, 0x80000000u)});
   std::vector<Bytes> seven(7, b);
 
   const ShapeCase cases[] = {
@@ -349,6 +350,8 @@ TEST_F(PayloadArchiveTest, PayloadShapesEndTheWalkOrFailSafely) {
       {"body under ten bytes", shortBody, ExtractResult::ExpandFailed, 1},
       {"expands to nothing", emptyStream, ExtractResult::ExpandFailed, 1},
       {"header claims another size", lyingSize, ExtractResult::ExpandFailed, 1},
+      {"a file past the signed 32-bit count: nothing written", past2GiB,
+       ExtractResult::ExpandFailed, 0},
       {"empty resource", Bytes{}, ExtractResult::ExpandFailed, 0},
   };
   for (const ShapeCase& c : cases) {

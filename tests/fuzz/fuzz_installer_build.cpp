@@ -1,6 +1,8 @@
 // Fuzz target: the payload lookup and the rewriting of an installer over any
 // stub bytes never leave them, and fail with a reason or give an image that
-// holds the new payload and that a second build leaves as it is.
+// holds the new payload and that a second build leaves as it is. The same
+// bytes as a version record: a new version fails with a reason or gives a
+// record that setting the version again leaves as it is.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -46,6 +48,17 @@ void Build(std::span<const std::uint8_t> stub, std::span<const std::uint8_t> pay
   }
 }
 
+void SetVersion(std::span<const std::uint8_t> record) {
+  const qvx::pack::VersionNumber version = {1, 22, 333, 4444};
+  std::vector<std::uint8_t> once, twice;
+  std::string error;
+  if (!qvx::pack::SetRecordVersion(record, version, &once, &error)) {
+    if (error.empty()) std::abort();
+    return;
+  }
+  if (!qvx::pack::SetRecordVersion(once, version, &twice, &error) || twice != once) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -57,5 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Build(stub, {}, stubHasPayload);
   const std::vector<std::uint8_t> large(5000, 0x5A);
   Build(stub, large, stubHasPayload);
+  SetVersion(stub);
   return 0;
 }

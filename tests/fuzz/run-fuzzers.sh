@@ -24,7 +24,8 @@ clang++ "${flags[@]}" -o "$build/fuzz_payload_walk" \
 qvxpack=$root/tools/qvxpack
 clang++ "${flags[@]}" -o "$build/fuzz_installer_build" \
   "$root/tests/fuzz/fuzz_installer_build.cpp" "$qvxpack/installer_builder.cpp" \
-  "$qvxpack/pe_image.cpp" "$qvxpack/pe_resource.cpp" "$qvxpack/resource_tree.cpp"
+  "$qvxpack/pe_image.cpp" "$qvxpack/pe_resource.cpp" "$qvxpack/resource_tree.cpp" \
+  "$qvxpack/version_record.cpp"
 
 # The installer rewrite starts from small executables with a payload resource.
 clang++ -std=c++20 -Wall -Wextra -Werror -I"$root" -o "$build/write_pe_seeds" \

@@ -191,11 +191,14 @@ TEST(ExpansionCapacity, IsTheLargestExpandedSizeAndNeverBelowTheMinimum) {
             kMinExpansionCapacity);
   // Nor is a size that the entry's stream cannot yield: 17 stream bytes
   // yield at most 144, and 4 GiB would be asked of the system for nothing.
+  // A claim the installer's signed count cannot carry leaves no buffer at
+  // all, so that nothing of such a product is installed.
   struct Claim {
     std::uint32_t streamLength, expandedSize, capacity;
   };
   for (const Claim& c :
-       {Claim{17, 145, kMinExpansionCapacity}, Claim{17, 0xFFFFFFFFu, kMinExpansionCapacity},
+       {Claim{17, 145, kMinExpansionCapacity}, Claim{17, 0x7FFFFFFFu, kMinExpansionCapacity},
+        Claim{17, 0x80000000u, 0}, Claim{17, 0xFFFFFFFFu, 0},
         Claim{17 * 14000, 144 * 14000, 144 * 14000},
         Claim{17 * 14000, 144 * 14000 + 1, kMinExpansionCapacity}}) {
     Bytes p;

@@ -77,6 +77,45 @@ Bytes WithFirstSectionStartingEarlier(Bytes image, std::uint32_t by) {
   return image;
 }
 
+// A block of a version record: header, key, value, children, each part at a
+// multiple of 4 bytes.
+Bytes VersionBlock(const std::string& key, bool text, const Bytes& value,
+                   const std::vector<Bytes>& children = {}) {
+  Bytes b(6, 0);
+  for (char c : key + '\0') b.insert(b.end(), {std::uint8_t(c), 0});
+  b.resize((b.size() + 3) & ~std::size_t{3});
+  b.insert(b.end(), value.begin(), value.end());
+  for (const Bytes& child : children) {
+    b.resize((b.size() + 3) & ~std::size_t{3});
+    b.insert(b.end(), child.begin(), child.end());
+  }
+  pack::WriteField(b, 0, 2, std::uint32_t(b.size()));
+  pack::WriteField(b, 2, 2, std::uint32_t(text ? value.size() / 2 : value.size()));
+  pack::WriteField(b, 4, 2, text);
+  return b;
+}
+
+// A version record as the resource compiler lays it out, for version
+// A.B.C.D given as text and as two 32-bit halves.
+Bytes VersionRecord(const std::string& version, std::uint32_t most, std::uint32_t least) {
+  auto text = [](const std::string& s) {
+    Bytes units;
+    for (char c : s + '\0') units.insert(units.end(), {std::uint8_t(c), 0});
+    return units;
+  };
+  Bytes fixed(52, 0);
+  const std::uint32_t words[] = {0xFEEF04BD, 0x10000, most, least, most, least, 0x3F};
+  for (std::size_t i = 0; i < std::size(words); ++i) pack::WriteField(fixed, 4 * i, 4, words[i]);
+  const Bytes strings = VersionBlock("040904E4", true, {},
+                                     {VersionBlock("CompanyName", true, text("Kelvane")),
+                                      VersionBlock("FileVersion", true, text(version)),
+                                      VersionBlock("ProductVersion", true, text(version))});
+  return VersionBlock("VS_VERSION_INFO", false, fixed,
+                      {VersionBlock("StringFileInfo", true, {}, {strings}),
+                       VersionBlock("VarFileInfo", true, {},
+                                    {VersionBlock("Translation", false, {9, 4, 0xE4, 4})})});
+}
+
 TEST(FindResource, FindsRcData129InEnglishInBothImageKinds) {
   const std::vector<test::SyntheticResource> resources = {
       {3, 1, 1033, Bytes(40, 'i')},    // an icon
@@ -337,11 +376,13 @@ class QvxpackTool : public testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     const std::vector<test::CorpusFile> dlls = test::MingwDlls(200000, 1);
+    // QVX.exe and QvxUninstall.exe must be Windows programs.
     std::vector<Bytes> contents = {
-        dlls.empty() ? test::RandomBytes(70000, 2).bytes : dlls[0].bytes,
+        dlls.empty() ? test::SyntheticPe(false, {{10, 1, 1033, test::RandomBytes(70000, 2).bytes}})
+                     : dlls[0].bytes,
         test::RandomBytes(9000, 3).bytes,
         Bytes(741, 'c'),
-        test::SomeText().bytes,
+        test::SyntheticPe(false, {{10, 1, 1033, test::SomeText().bytes}}),
         Bytes(2126, ' '),
         test::RandomBytes(2317, 4).bytes,
     };
@@ -446,21 +487,38 @@ TEST_F(QvxpackTool, ReadsThePayloadOutOfAnInstaller) {
   }
 }
 
+// The output takes the stub's permission bits and, when asked, a version:
+// the fixed and text forms of the file and product version change, and the
+// rest of the record stays; without the option the stub's record is kept.
 TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   const std::string stub =
       Write("stub.exe",
             test::SyntheticPe(
                 {.pe32Plus = true, .sectionsAfter = {".reloc"}, .certificate = Bytes(64, 0x30)},
-                {{3, 1, 1033, Bytes(40, 'i')}, {10, 129, 1033, Bytes(4, 0)}}));
+                {{3, 1, 1033, Bytes(40, 'i')},
+                 {10, 129, 1033, Bytes(4, 0)},
+                 {16, 1, 1033, VersionRecord("1.0.0.0", 0x10000, 0)}}));
+  fs::permissions(stub, fs::perms(0751));
   const std::string exe = (dir_ / "QvxSetup.exe").string();
-  ASSERT_EQ(Run("build -o " + exe + " " + stub + Inputs()), 0) << Output();
+  ASSERT_EQ(Run("build --product-version 2.3.40000.5 -o " + exe + " " + stub + Inputs()), 0)
+      << Output();
   EXPECT_NE(Output().find("signature does not cover the new payload and was dropped"),
             std::string::npos)
       << Output();
+  EXPECT_NE(Output().find(exe + ": " + std::to_string(fs::file_size(exe)) + " bytes; product "),
+            std::string::npos)
+      << Output();
+  EXPECT_EQ(fs::status(exe).permissions(), fs::perms(0751));
+  EXPECT_EQ(ResourceOf(Read(exe), {16, 1, 1033, {}}),
+            VersionRecord("2.3.40000.5", 0x00020003, 0x9C400005));
   EXPECT_EQ(Run("verify " + exe + Inputs()), 0) << Output();
   const std::string again = (dir_ / "again.exe").string();
   ASSERT_EQ(Run("build -o " + again + " " + stub + Inputs()), 0) << Output();
+  EXPECT_EQ(ResourceOf(Read(again), {16, 1, 1033, {}}), VersionRecord("1.0.0.0", 0x10000, 0));
+  ASSERT_EQ(Run("build -o " + again + " --product-version 2.3.40000.5 " + stub + Inputs()), 0);
   EXPECT_EQ(Read(exe), Read(again));
+  EXPECT_EQ(Run("--version"), 0);
+  EXPECT_EQ(Output(), "qvxpack 1.0.0\n");
 }
 
 // A payload whose first entry is 23,117 (0x5A4D) bytes long begins with "MZ",
@@ -529,6 +587,32 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   const std::string out = (dir_ / "result").string();
   fs::remove(payload);
 
+  // For the checks made before anything is compressed. Sparse files stand for
+  // large products; the 300 MiB one is within every limit, so a row that has
+  // it and ends in another message shows that the check came first (its
+  // compression would not end soon, nor fit in qvxpack's 1 GiB).
+  auto sparse = [&](const std::string& name, std::uint64_t mib, std::uint64_t extra = 0) {
+    const std::string path = Write(name, {});
+    fs::resize_file(path, (mib << 20) + extra);
+    return path;
+  };
+  const std::string big300 = sparse("in300", 300), big300b = sparse("in300b", 300);
+  const std::string over384 = sparse("in384", 384, 1), over1792 = sparse("in1792", 1792, 1);
+  const std::string big1000 = sparse("in1000", 1000), big1000b = sparse("in1000b", 1000);
+  const std::string stub32 = Write("instub32.exe", test::SyntheticPe(false, {{10, 129, 1033, {}}}));
+  const std::string noPayload =
+      Write("instub-bare.exe", test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}}));
+  fs::create_hard_link(inputs_[1], dir_ / "inlink1");
+  fs::create_directory_symlink(dir_, dir_ / "inlinked-dir");
+  // The six files with those of some slots replaced.
+  auto with = [&](std::vector<std::pair<std::size_t, std::string>> slots) {
+    std::vector<std::string> files = inputs_;
+    for (const auto& [slot, file] : slots) files[slot] = file;
+    std::string s;
+    for (const std::string& f : files) s += " " + f;
+    return s;
+  };
+
   struct Case {
     std::string args;
     int status;
@@ -540,8 +624,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"frobnicate", 2, "unknown command"},
       {"pack -o " + out + five, 2, "exactly six files, 5 given"},
       {"pack -o " + out + Inputs() + " " + inputs_[0], 2, "exactly six files, 7 given"},
-      {"pack -o " + out + " " + (dir_ / "missing").string() + five, 1, "missing: cannot open"},
-      {"pack -o " + out + five + " " + empty, 1, "empty file"},
+      {"pack -o " + out + " " + (dir_ / "missing").string() + five, 1,
+       "missing (given as QVX.exe): no such file"},
+      {"pack -o " + out + with({{4, big300}, {5, empty}}), 1, "(given as default.stg): empty file"},
       {"list " + truncated, 1, "corrupt or truncated payload: entry 0 at offset 0 runs past"},
       {"list " + shortBody, 1, "entry 0 at offset 0 is 5 bytes long, shorter than its 10 header"},
       {"expand " + hugeFile + " " + out, 1, "its 0-byte data stream can yield at most 0"},
@@ -555,6 +640,36 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"verify " + truncated + five, 2, "exactly six files"},
       {"build -o " + out + " " + truncated + Inputs(), 1, "not a Windows executable"},
       {"build -o " + out + " " + truncated + five, 2, "exactly six files, 5 given"},
+      // Refused before anything is compressed.
+      {"build -o " + out + " " + noPayload + with({{4, big300}}), 1,
+       noPayload + " is not a Quorvex installer that qvxpack can stamp.\nqvxpack: " + noPayload +
+           ": no payload resource"},
+      {"build -o " + (dir_ / "nowhere" / "x.exe").string() + " " + stub32 + with({{4, big300}}), 1,
+       "its folder " + (dir_ / "nowhere").string() + " does not exist"},
+      {"pack -o " + out + with({{5, (dir_ / "inlink1").string()}}), 1,
+       "(given as default.stg): the same file as " + inputs_[1] + " (given as QVX.hlp)"},
+      {"pack -o " + (dir_ / "inlinked-dir" / "in2").string() + with({{4, big300}}), 1,
+       "output: the same file as " + inputs_[2] + " (given as QVX.cnt), which it would overwrite"},
+      {"build -o " + stub32 + " " + stub32 + with({{4, big300}}), 1,
+       "output: the same file as the stub"},
+      {"pack -o " + out + with({{0, inputs_[1]}, {1, inputs_[0]}, {4, big300}}), 1,
+       inputs_[1] + " (given as QVX.exe): not a Windows program"},
+      {"pack -o " + out + with({{3, inputs_[4]}, {4, inputs_[3]}}), 1,
+       inputs_[4] + " (given as QvxUninstall.exe): not a Windows program"},
+      {"build -o " + out + " " + stub32 + with({{5, over384}}), 1,
+       "the 32-bit installer installs files of at most 402653184 bytes (384 MiB)"},
+      {"pack --for win32 -o " + out + with({{4, big300}, {5, big300b}}), 1,
+       "the 32-bit installer installs products of at most 536870912 bytes (512 MiB)"},
+      {"pack -o " + out + with({{5, over1792}}), 1,
+       "the 64-bit installer installs files of at most 1879048192 bytes (1792 MiB)"},
+      {"pack -o " + out + with({{4, big1000}, {5, big1000b}}), 1,
+       "the 64-bit installer installs products of at most 1879048192"},
+      {"pack -o " + out + " -o " + out + Inputs(), 2, "-o given twice"},
+      {"pack --fast -o " + out + Inputs(), 2, "unknown option '--fast' for pack"},
+      {"pack --for win16 -o " + out + Inputs(), 2, "--for takes win32 or win64"},
+      {"list -v " + truncated, 2, "unknown option '-v' for list"},
+      {"build --product-version 1.2.65536.0 -o " + out + " " + stub32 + Inputs(), 2,
+       "'1.2.65536.0' is not a version A.B.C.D"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(c.args), c.status) << c.args << "\n" << Output();

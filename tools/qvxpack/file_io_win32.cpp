@@ -27,7 +27,100 @@ std::string Reason(const std::string& path, const char* what, DWORD err) {
 // WriteFile and ReadFile move at most this much per call.
 constexpr DWORD kChunk = 1 << 24;
 
+// The temporary file being written, for the console handler, which runs on
+// a thread of its own. The file is open with FILE_SHARE_DELETE, so that
+// deleting it there takes effect when the ending process closes it.
+char partialPath[MAX_PATH * 4];
+volatile LONG partialSet = 0;
+
+BOOL WINAPI RemovePartial(DWORD) {
+  if (partialSet) DeleteFileA(partialPath);
+  return FALSE;  // the default handler ends the process
+}
+
+void SetPartial(const std::string& temp) {
+  const std::size_t n = std::min(temp.size(), sizeof partialPath - 1);
+  std::copy(temp.begin(), temp.begin() + n, partialPath);
+  partialPath[n] = '\0';
+  InterlockedExchange(&partialSet, 1);
+}
+
 }  // namespace
+
+bool ErrorsGoToTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void RemovePartialOutputOnSignals() { SetConsoleCtrlHandler(RemovePartial, TRUE); }
+
+bool StatPath(const std::string& path, FileFacts* facts, std::string* error) {
+  *facts = FileFacts{};
+  // FILE_FLAG_BACKUP_SEMANTICS opens folders too; links are followed.
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return true;
+    *error = Reason(path, "cannot examine", err);
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  const DWORD err = GetLastError();
+  CloseHandle(file);
+  if (!ok) {
+    *error = Reason(path, "cannot examine", err);
+    return false;
+  }
+  facts->exists = true;
+  facts->folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts->regular = !facts->folder;
+  facts->size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+  facts->device = info.dwVolumeSerialNumber;
+  facts->index = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+  return true;
+}
+
+// A path in the ANSI code page is walked forward by characters: in a
+// double-byte code page a 0x5C byte may be the second half of one.
+std::string FolderOf(const std::string& path) {
+  std::size_t last = std::string::npos;
+  for (std::size_t i = 0; i < path.size();) {
+    if (path[i] == '\\' || path[i] == '/') last = i;
+    i += IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size() ? 2 : 1;
+  }
+  const bool drive = path.size() >= 2 && path[1] == ':';
+  if (last == std::string::npos) return drive ? path.substr(0, 2) + "." : ".";
+  if (last == 0 || (drive && last == 2)) return path.substr(0, last + 1);
+  return path.substr(0, last);
+}
+
+bool ReadFileStart(const std::string& path, std::size_t maxSize, std::vector<std::uint8_t>* data,
+                   std::string* error) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = Reason(path, "cannot open", GetLastError());
+    return false;
+  }
+  data->resize(maxSize);
+  std::size_t done = 0;
+  while (done < maxSize) {
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kChunk, maxSize - done));
+    DWORD got = 0;
+    if (!ReadFile(file, data->data() + done, want, &got, nullptr)) {
+      *error = Reason(path, "cannot read", GetLastError());
+      CloseHandle(file);
+      return false;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  CloseHandle(file);
+  data->resize(done);
+  return true;
+}
 
 bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<std::uint8_t>* data,
                    std::string* error) {
@@ -65,21 +158,22 @@ bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<s
 }
 
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data,
-                         std::string* error) {
+                         std::string* error, std::uint32_t /*mode*/) {
   // A name of its own beside the target: CREATE_NEW never opens another's file.
   std::string temp;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
     temp =
         path + ".partial-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    file = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (file == INVALID_HANDLE_VALUE) {
     *error = Reason(path, "cannot create", GetLastError());
     return false;
   }
+  SetPartial(temp);
   DWORD err = 0;
   std::size_t done = 0;
   while (done < data.size() && err == 0) {
@@ -94,8 +188,9 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
   if (err == 0 && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     err = GetLastError();
   }
+  if (err != 0) DeleteFileA(temp.c_str());
+  InterlockedExchange(&partialSet, 0);
   if (err != 0) {
-    DeleteFileA(temp.c_str());
     *error = Reason(path, "cannot write", err);
     return false;
   }

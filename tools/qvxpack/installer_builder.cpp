@@ -106,10 +106,21 @@ bool CheckTrailingData(std::span<const std::uint8_t> stub, const PeLayout& pe, b
   return true;
 }
 
+// The version record's leaf: the first language of the first name under
+// RT_VERSION, as the resource compiler writes the one record there is.
+ResourceEntry* FindVersionLeaf(ResourceTable& root) {
+  for (ResourceEntry& type : root.entries) {
+    if (type.named || type.id != kRtVersion || type.table.entries.empty()) continue;
+    ResourceEntry& name = type.table.entries.front();
+    return name.table.entries.empty() ? nullptr : &name.table.entries.front();
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uint8_t> payload,
-                    BuiltInstaller* built, std::string* error) {
+                    BuiltInstaller* built, std::string* error, const VersionNumber* version) {
   PeLayout pe;
   ResourceTable root;
   std::size_t r = 0;
@@ -153,6 +164,13 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uin
     return Fail(error, "no payload resource (RT_RCDATA 129, language 1033): not an installer");
   }
   leaf->data = payload;
+  std::vector<std::uint8_t> record;  // the leaf views it until the layout
+  if (version) {
+    ResourceEntry* versionLeaf = FindVersionLeaf(root);
+    if (!versionLeaf) return Fail(error, "it has no version record (RT_VERSION) to set");
+    if (!SetRecordVersion(versionLeaf->data, *version, &record, error)) return false;
+    versionLeaf->data = record;
+  }
   std::vector<std::uint8_t> tree;
   if (!SerializeResourceTree(root, resources.virtualAddress, &tree)) {
     return Fail(error, "the payload is too large for an executable");

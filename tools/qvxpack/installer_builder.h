@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/qvxpack/version_record.h"
+
 namespace qvx::pack {
 
 struct BuiltInstaller {
@@ -25,8 +27,10 @@ struct BuiltInstaller {
 
 // False, with the reason in *error, when the stub is not an executable, is
 // cut short, has no payload resource, or is laid out in a way the rewrite
-// cannot follow.
+// cannot follow. With a version, the file and product version of the
+// stub's version record are set to it as well.
 bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uint8_t> payload,
-                    BuiltInstaller* built, std::string* error);
+                    BuiltInstaller* built, std::string* error,
+                    const VersionNumber* version = nullptr);
 
 }  // namespace qvx::pack

@@ -45,9 +45,11 @@ bool ExpandPieces(std::span<const std::uint8_t> head, std::span<const std::uint8
 }  // namespace
 
 bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
-                  std::vector<std::uint8_t>* payload, std::string* error) {
+                  std::vector<std::uint8_t>* payload, std::string* error,
+                  const std::function<void(std::size_t)>& starting) {
   payload->clear();
   for (const std::vector<std::uint8_t>& file : files) {
+    if (starting) starting(static_cast<std::size_t>(&file - files.data()));
     if (file.size() > kMaxFileSize) {
       *error = "a file of 4 GiB or more cannot be packed";
       return false;

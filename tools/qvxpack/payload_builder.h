@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,9 +17,11 @@ inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
 
 // A payload of the given files, in order, each compressed and framed, closed
 // by the terminator. False with the reason in *error when a file or its
-// compressed body is too large for the 32-bit fields.
+// compressed body is too large for the 32-bit fields. starting, when given,
+// is told the index of each file before it is compressed.
 bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
-                  std::vector<std::uint8_t>* payload, std::string* error);
+                  std::vector<std::uint8_t>* payload, std::string* error,
+                  const std::function<void(std::size_t)>& starting = {});
 
 // Expands a whole compressed file. False when it is not sound (bad header,
 // or a stream that does not yield exactly the header's expanded size); an

@@ -11,12 +11,14 @@
 #include "payload/lz_expand.h"
 #include "payload/payload_reader.h"
 #include "payload/target_names.h"
+#include "tools/qvxpack/build_checks.h"
 #include "tools/qvxpack/file_io.h"
 #include "tools/qvxpack/installer_builder.h"
 #include "tools/qvxpack/lz_compress.h"
 #include "tools/qvxpack/payload_builder.h"
 #include "tools/qvxpack/pe_image.h"
 #include "tools/qvxpack/pe_resource.h"
+#include "tools/qvxpack/version_record.h"
 
 namespace {
 
@@ -38,19 +40,28 @@ constexpr const char* kUsage =
     "  pack -o PAYLOAD F0..F5   build a payload of the six product files, in\n"
     "                           target-name order: QVX.exe QVX.hlp QVX.cnt\n"
     "                           QvxUninstall.exe default.rex default.stg\n"
+    "    --for win32|win64      the installer it is for, whose limits it must\n"
+    "                           meet (default: win64's, with a warning past\n"
+    "                           win32's)\n"
     "  build -o OUT STUB F0..F5 make an installer: the built installer STUB with\n"
     "                           a payload of the six files in place of its own;\n"
     "                           a signature of STUB is dropped (sign OUT anew)\n"
+    "    --product-version A.B.C.D  the file and product version of OUT's\n"
+    "                           version record (default: the stub's)\n"
     "  list PAYLOAD             list the entries: offset, stored length,\n"
     "                           expanded size, ratio, target name\n"
     "  verify PAYLOAD F0..F5    expand every entry and compare it with its file\n"
     "  unpack PAYLOAD DIR       expand every entry into DIR under its target name\n"
     "  --help                   show this text\n"
+    "  --version                show qvxpack's version\n"
     "\n"
     "PAYLOAD may also be a built installer (PE32 or PE32+): its resource\n"
     "RT_RCDATA 129, language 1033, is the payload.\n"
     "Outputs are written whole or not at all; the exit status is 0 on success,\n"
-    "1 on failure, 2 on wrong usage.\n";
+    "1 on failure, 2 on wrong usage. build and pack check the files before they\n"
+    "compress anything: none given twice, OUT none of them, QVX.exe and\n"
+    "QvxUninstall.exe Windows programs, the product within the installer's\n"
+    "limits (32-bit: files up to 384 MiB, 512 MiB in all; 64-bit: 1792 MiB).\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "qvxpack: %s\n", message.c_str());
@@ -142,6 +153,38 @@ int Expand(const std::string& in, const std::string& out) {
   return kExitOk;
 }
 
+// Products above this size show which file is being compressed, on a
+// terminal.
+constexpr std::uint64_t kProgressFrom = 4u << 20;
+
+// Redraws one line on standard error: the file being compressed and how
+// much of the product is done.
+class Progress {
+ public:
+  Progress(const std::vector<Bytes>& files, std::uint64_t total)
+      : files_(files),
+        total_(total),
+        shown_(total > kProgressFrom && qvx::pack::ErrorsGoToTerminal()) {}
+  ~Progress() {
+    if (shown_) std::fprintf(stderr, "\r%79s\r", "");
+  }
+  void Starting(std::size_t i) {
+    if (!shown_) return;
+    std::fprintf(stderr, "\rqvxpack: compressing %s, file %zu of %zu (%llu of %llu MiB done)",
+                 std::string(kTargetNames[i]).c_str(), i + 1, files_.size(),
+                 static_cast<unsigned long long>(done_ >> 20),
+                 static_cast<unsigned long long>(total_ >> 20));
+    std::fflush(stderr);
+    done_ += files_[i].size();
+  }
+
+ private:
+  const std::vector<Bytes>& files_;
+  std::uint64_t total_;
+  std::uint64_t done_ = 0;
+  bool shown_;
+};
+
 // Reads the six product files, which the installer cannot take empty, and
 // packs them into a payload.
 bool PackFiles(const std::vector<std::string>& inputs, Bytes* payload, std::string* error) {
@@ -156,29 +199,124 @@ bool PackFiles(const std::vector<std::string>& inputs, Bytes* payload, std::stri
       return false;
     }
   }
-  return qvx::pack::BuildPayload(files, payload, error);
+  std::uint64_t total = 0;
+  for (const Bytes& file : files) total += file.size();
+  Progress progress(files, total);
+  return qvx::pack::BuildPayload(files, payload, error,
+                                 [&](std::size_t i) { progress.Starting(i); });
 }
 
-int Pack(const std::string& out, const std::vector<std::string>& inputs) {
+// The options and operands of build and pack, in any order; "--" ends the
+// options.
+struct PackArgs {
+  std::string output;
+  const qvx::pack::InstallerLimits* limits = nullptr;  // pack --for
+  bool hasVersion = false;
+  qvx::pack::VersionNumber version{};
+  std::vector<std::string> operands;
+};
+
+// The problem with the command line, or "".
+std::string ParsePackArgs(const std::vector<std::string>& args, PackArgs* parsed) {
+  const std::string& command = args[0];
+  bool options = true;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (options && a == "--") {
+      options = false;
+    } else if (options && a == "-o") {
+      if (!hasValue) return "-o needs a file name";
+      if (!parsed->output.empty()) {
+        return "-o given twice (" + parsed->output + " and " + args[i + 1] + "): give one output";
+      }
+      parsed->output = args[++i];
+    } else if (options && command == "pack" && a == "--for") {
+      const std::string kind = hasValue ? args[++i] : "";
+      if (kind != "win32" && kind != "win64") return "--for takes win32 or win64";
+      parsed->limits = kind == "win32" ? &qvx::pack::kInstaller32 : &qvx::pack::kInstaller64;
+    } else if (options && command == "build" && a == "--product-version") {
+      if (!hasValue) return "--product-version needs a version A.B.C.D";
+      if (parsed->hasVersion) return "--product-version given twice";
+      if (!qvx::pack::ParseVersionNumber(args[++i], &parsed->version)) {
+        return "--product-version '" + args[i] +
+               "' is not a version A.B.C.D of four numbers from 0 to 65535";
+      }
+      parsed->hasVersion = true;
+    } else if (options && a.size() > 1 && a[0] == '-') {
+      return "unknown option '" + a + "' for " + command;
+    } else {
+      parsed->operands.push_back(a);
+    }
+  }
+  return "";
+}
+
+// One line for the vendor's log: what was written and how well it packed.
+void Summary(const std::string& out, std::uint64_t size, std::uint64_t product,
+             std::uint64_t payload) {
+  std::printf("%s: %llu bytes; product %llu bytes, payload %llu bytes (%.1f%%)\n", out.c_str(),
+              static_cast<unsigned long long>(size), static_cast<unsigned long long>(product),
+              static_cast<unsigned long long>(payload),
+              product ? 100.0 * static_cast<double>(payload) / static_cast<double>(product) : 0.0);
+}
+
+int Pack(const std::string& out, const std::vector<std::string>& inputs,
+         const qvx::pack::InstallerLimits* limits) {
   Bytes payload;
   std::string error;
+  // Without --for, a payload may go into either installer: the 64-bit limits
+  // hold, and the vendor hears when the shipping 32-bit one could not
+  // install it.
+  qvx::pack::CheckedRequest checked;
+  if (!qvx::pack::CheckBuildRequest({out, "", inputs}, limits ? *limits : qvx::pack::kInstaller64,
+                                    &checked, &error)) {
+    return Fail(error);
+  }
+  qvx::pack::CheckedRequest for32;
+  if (!limits &&
+      !qvx::pack::CheckBuildRequest({out, "", inputs}, qvx::pack::kInstaller32, &for32, &error)) {
+    std::fprintf(stderr, "qvxpack: warning: only a 64-bit installer can carry this payload: %s\n",
+                 error.c_str());
+  }
   if (!PackFiles(inputs, &payload, &error)) return Fail(error);
   if (!qvx::pack::WriteFileAtomically(out, payload, &error)) return Fail(error);
+  Summary(out, payload.size(), checked.productSize, payload.size());
   return kExitOk;
 }
 
 int Build(const std::string& out, const std::string& stubPath,
-          const std::vector<std::string>& inputs) {
+          const std::vector<std::string>& inputs, const qvx::pack::VersionNumber* version) {
   Bytes stub;
   Bytes payload;
   qvx::pack::BuiltInstaller built;
   std::string error;
+  // The stub is read and tried first, with an empty payload, so that a file
+  // that is no installer of ours, or one the rewrite cannot follow, is
+  // refused before anything is compressed.
   if (!qvx::pack::ReadWholeFile(stubPath, kMaxInputSize, &stub, &error)) return Fail(error);
+  qvx::pack::PeLayout pe;
+  const Bytes noFiles(4, 0);
+  if (!qvx::pack::ParsePeLayout(stub, &pe, &error) ||
+      !qvx::pack::BuildInstaller(stub, noFiles, &built, &error, version)) {
+    return Fail(stubPath + " is not a Quorvex installer that qvxpack can stamp.\nqvxpack: " +
+                stubPath + ": " + error);
+  }
+  built = {};
+  qvx::pack::CheckedRequest checked;
+  if (!qvx::pack::CheckBuildRequest({out, stubPath, inputs},
+                                    pe.pe32Plus ? qvx::pack::kInstaller64 : qvx::pack::kInstaller32,
+                                    &checked, &error)) {
+    return Fail(error);
+  }
   if (!PackFiles(inputs, &payload, &error)) return Fail(error);
-  if (!qvx::pack::BuildInstaller(stub, payload, &built, &error)) {
+  if (!qvx::pack::BuildInstaller(stub, payload, &built, &error, version)) {
     return Fail(stubPath + ": " + error);
   }
-  if (!qvx::pack::WriteFileAtomically(out, built.image, &error)) return Fail(error);
+  if (!qvx::pack::WriteFileAtomically(out, built.image, &error, checked.stub.mode)) {
+    return Fail(error);
+  }
+  Summary(out, built.image.size(), checked.productSize, payload.size());
   if (built.signatureDropped) {
     std::fprintf(stderr,
                  "qvxpack: %s was signed; its signature does not cover the new payload and was "
@@ -286,25 +424,36 @@ int RunCommand(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
+  if (command == "--version") {
+    std::printf("qvxpack %s\n", QVXPACK_VERSION);
+    return kExitOk;
+  }
+  if (command == "pack" || command == "build") {
+    PackArgs parsed;
+    const std::string problem = ParsePackArgs(args, &parsed);
+    if (!problem.empty()) return Usage(problem);
+    const std::size_t stubs = command == "build" ? 1 : 0;
+    if (parsed.output.empty() || parsed.operands.size() < stubs) {
+      return Usage(command == "build" ? "build takes -o OUT, STUB and six files"
+                                      : "pack takes -o PAYLOAD and six files");
+    }
+    const std::vector<std::string> inputs(parsed.operands.begin() + stubs, parsed.operands.end());
+    if (inputs.size() != kTargetCount) {
+      return Usage(command + " takes exactly six files, " + std::to_string(inputs.size()) +
+                   " given");
+    }
+    if (command == "pack") return Pack(parsed.output, inputs, parsed.limits);
+    return Build(parsed.output, parsed.operands[0], inputs,
+                 parsed.hasVersion ? &parsed.version : nullptr);
+  }
+  for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
+    if (args[i].size() > 1 && args[i][0] == '-') {
+      return Usage("unknown option '" + args[i] + "' for " + command);
+    }
+  }
   if (command == "compress" || command == "expand") {
     if (operands != 2) return Usage(command + " takes IN and OUT");
     return command == "compress" ? Compress(args[1], args[2]) : Expand(args[1], args[2]);
-  }
-  if (command == "pack") {
-    if (operands < 2 || args[1] != "-o") return Usage("pack takes -o PAYLOAD and six files");
-    const std::vector<std::string> inputs(args.begin() + 3, args.end());
-    if (inputs.size() != kTargetCount) {
-      return Usage("pack takes exactly six files, " + std::to_string(inputs.size()) + " given");
-    }
-    return Pack(args[2], inputs);
-  }
-  if (command == "build") {
-    if (operands < 3 || args[1] != "-o") return Usage("build takes -o OUT, STUB and six files");
-    const std::vector<std::string> inputs(args.begin() + 4, args.end());
-    if (inputs.size() != kTargetCount) {
-      return Usage("build takes exactly six files, " + std::to_string(inputs.size()) + " given");
-    }
-    return Build(args[2], args[3], inputs);
   }
   if (command == "list") {
     if (operands != 1) return Usage("list takes one PAYLOAD");
@@ -322,6 +471,7 @@ int RunCommand(int argc, char** argv) {
     if (operands != 2) return Usage("unpack takes PAYLOAD and DIR");
     return Unpack(args[1], args[2]);
   }
+  if (command.size() > 1 && command[0] == '-') return Usage("unknown option '" + command + "'");
   return Usage("unknown command '" + command + "'");
 }
 
@@ -338,5 +488,6 @@ int RunCommand(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   std::set_new_handler(OutOfMemory);
+  qvx::pack::RemovePartialOutputOnSignals();
   return RunCommand(argc, argv);
 }
