@@ -187,10 +187,11 @@ TEST(PeChecksum, SumsWordsWithEndAroundCarryLeavingOutItsFieldAndAddsTheLength) 
 }
 
 TEST(BuildInstaller, ReplacesOnlyThePayloadAndKeepsTheHeadersTrue) {
+  // The name string "AB" takes 6 bytes: zeros pad it up to the data entries.
   const std::vector<test::SyntheticResource> resources = {
       {3, 1, 1033, Bytes(40, 'i')},   {10, 128, 1033, Bytes(5, 'o')},
       {10, 129, 1031, Bytes(7, 'g')}, {10, 129, 1033, Bytes(9, 'p')},
-      {24, 1, 1033, Bytes(13, 'm')},  {5, 0, 1033, Bytes(3, 'd'), "ABC"},
+      {24, 1, 1033, Bytes(13, 'm')},  {5, 0, 1033, Bytes(3, 'd'), "AB"},
   };
   // Large enough to push a following section onto later pages.
   const Bytes payload = test::RandomBytes(9000, 7).bytes;
