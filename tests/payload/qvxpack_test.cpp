@@ -511,6 +511,13 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
             std::string::npos)
       << Output();
   EXPECT_EQ(Run("verify " + exe + Inputs()), 0) << Output();
+  const Bytes built = Read(exe);
+  pack::PeLayout pe;
+  std::string error;
+  std::uint32_t checksum = 0;
+  ASSERT_TRUE(pack::ParsePeLayout(built, &pe, &error)) << error;
+  pack::ReadField(built, pe.checksumField, 4, &checksum);
+  EXPECT_EQ(checksum, pack::PeChecksum(built, pe.checksumField));
   const std::string again = (dir_ / "again.exe").string();
   ASSERT_EQ(Run("build -o " + again + " " + stub + Inputs()), 0) << Output();
   EXPECT_EQ(Read(exe), Read(again));
