@@ -1,5 +1,7 @@
 #include "private_folder.h"
 
+#include "random_folder.h"
+
 namespace {
 
 // RtlGenRandom (exported as SystemFunction036) and the CryptoAPI, both of
@@ -39,21 +41,12 @@ bool CreatePrivateTempFolder(PathText& folder) {
   char temp[MAX_PATH + 1];
   DWORD tempLength = GetTempPathA(MAX_PATH, temp);
   if (tempLength == 0 || tempLength > MAX_PATH) return false;
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    BYTE random[16];
-    if (!RandomBytes(random, sizeof(random))) return false;
-    char name[4 + 2 * sizeof(random)] = "Qvx";
-    for (DWORD i = 0; i < sizeof(random); ++i) {
-      name[3 + 2 * i] = "0123456789abcdef"[random[i] >> 4];
-      name[4 + 2 * i] = "0123456789abcdef"[random[i] & 15];
-    }
-    name[3 + 2 * sizeof(random)] = '\0';
+  return CreateRandomFolder(RandomBytes, [&](const char* name) {
     folder.Clear();
     folder.Append(temp).Append(name);
-    if (folder.Truncated()) return false;
+    if (folder.Truncated()) return FolderMade::Failed;
     // Fails on a name that exists: someone else's folder is never used.
-    if (CreateDirectoryA(folder.Get(), nullptr)) return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  }
-  return false;
+    if (CreateDirectoryA(folder.Get(), nullptr)) return FolderMade::Created;
+    return GetLastError() == ERROR_ALREADY_EXISTS ? FolderMade::Exists : FolderMade::Failed;
+  });
 }

@@ -23,13 +23,19 @@ std::string NotFound(const std::string& folder) {
 }
 
 // Runs the registered uninstall command as Windows does and answers Yes to
-// its question, which names `folder`.
-bool RunUninstallCommand(Process& uninstaller, const std::string& folder) {
+// its question, which names `folder`. With `forgetKey`, that one of the two
+// registry entries is deleted first: the other one still names the
+// installation.
+bool RunUninstallCommand(Process& uninstaller, const std::string& folder,
+                         const char* forgetKey = nullptr) {
   std::string command;
   if (!Expect(
           ReadRegistryText(HKEY_LOCAL_MACHINE, texts::kUninstallKey, "UninstallString", command),
           "the uninstall command is registered"))
     return false;
+  if (forgetKey)
+    Expect(RegDeleteKeyA(HKEY_LOCAL_MACHINE, forgetKey) == ERROR_SUCCESS, "%s is deleted",
+           forgetKey);
   if (!Expect(uninstaller.Start(command), "%s starts", command.c_str())) return false;
   HWND box = WaitForTopWindow(uninstaller.Id(), "#32770", kUninstallCaption);
   if (!Expect(box != nullptr, "the uninstaller asks")) return false;
@@ -163,7 +169,7 @@ void UninstallInUse() {
   if (!Expect(held != INVALID_HANDLE_VALUE, "QVX.hlp is held open without sharing")) return;
 
   Process uninstaller;
-  if (!RunUninstallCommand(uninstaller, folder)) {
+  if (!RunUninstallCommand(uninstaller, folder, texts::kAppPathKey)) {
     CloseHandle(held);
     return;
   }
@@ -206,27 +212,50 @@ void UninstallElsewhere() {
 }
 
 // The finishing stage started by anyone but the first stage: with a handle
-// that is no process, or with a live process and a folder that is no
-// installation. Nothing is removed, without a question.
+// that is no process, the handle of a process that has ended or the pseudo
+// handle of the current process (~0 in 64 bits, and -1 in 32, which a 64-bit
+// program sign-extends), with an operand more, or with a live process and a
+// folder that is no installation. Nothing is removed, without a question.
 void UninstallForgedFinish() {
   const std::string folder = texts::kDefaultFolder;
   if (!InstallAndClose() || !StageProduct(kStaging)) return;
-  const std::string installed = "\"" + folder + "\\QvxUninstall.exe\"";
-  ExpectUninstallerSays(installed + " /finish 12345 67890 \"" + folder + "\"",
-                        "The uninstaller was not started by its own first stage.\r\n\r\n"
-                        "Nothing was removed.",
-                        "a handle that is none");
-
-  HANDLE self = nullptr;
+  const std::string installed = "\"" + folder + "\\QvxUninstall.exe\" /finish ";
+  auto number = [](HANDLE h) { return std::to_string(reinterpret_cast<ULONG_PTR>(h)); };
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE event = CreateEventA(&inherit, TRUE, FALSE, nullptr);
+  HANDLE self = nullptr;
   DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                   SYNCHRONIZE | PROCESS_QUERY_INFORMATION, TRUE, 0);
-  char handles[48];
-  wsprintfA(handles, "%lu %lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)),
-            static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(event)));
-  ExpectUninstallerSays(installed + " /finish " + handles + " \"" + kStaging + "\"",
+  HANDLE ended = nullptr;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  std::string exit = "cmd.exe /c exit";
+  if (Expect(CreateProcessA(nullptr, exit.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                            nullptr, "C:\\", &startup, &info),
+             "%s starts", exit.c_str())) {
+    Expect(WaitForSingleObject(info.hProcess, kWaitMs) == WAIT_OBJECT_0, "and ends");
+    DuplicateHandle(GetCurrentProcess(), info.hProcess, GetCurrentProcess(), &ended, 0, TRUE,
+                    DUPLICATE_SAME_ACCESS);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  const std::string rest = " " + number(event) + " \"" + folder + "\"";
+  const std::pair<std::string, const char*> forged[] = {
+      {"12345 67890 \"" + folder + "\"", "a handle that is none"},
+      {number(ended) + rest, "the handle of a process that has ended"},
+      {number(self) + rest + " more", "an operand more"},
+      {"18446744073709551615" + rest, "the current process as ~0"},
+      {"4294967295" + rest, "the current process as -1 in 32 bits"},
+  };
+  for (const auto& [operands, when] : forged)
+    ExpectUninstallerSays(installed + operands,
+                          "The uninstaller was not started by its own first stage.\r\n\r\n"
+                          "Nothing was removed.",
+                          when);
+  ExpectUninstallerSays(installed + number(self) + " " + number(event) + " \"" + kStaging + "\"",
                         NotFound(kStaging), "a live process and a folder never installed");
+  CloseHandle(ended);
   CloseHandle(self);
   CloseHandle(event);
 
@@ -242,7 +271,7 @@ void UninstallRoot() {
   ExpectFilesInstalled("C:");
 
   Process uninstaller;
-  if (!RunUninstallCommand(uninstaller, "C:\\")) return;
+  if (!RunUninstallCommand(uninstaller, "C:\\", texts::kUninstallKey)) return;
   // The copy's last step follows the removal of the files: wait for its end.
   HWND complaint = nullptr;
   bool gone = WaitUntil([&] {
@@ -259,4 +288,38 @@ void UninstallRoot() {
   Expect(FolderExists(temp), "the temp folder %s stays", temp);
   Expect(FolderExists("C:\\windows\\system32"), "the rest of C:\\ stays");
   ExpectNoShortcutsNorRegistration();
+
+  // Without a temp folder no copy can start: the uninstaller removes the
+  // rest itself and leaves its own file, never the root, to the restart.
+  if (!InstallAndClose("C:\\")) return;
+  SetEnvironmentVariableA("TMP", "C:\\NoTemp");
+  SetEnvironmentVariableA("TEMP", "C:\\NoTemp");
+  Process alone;
+  Expect(alone.Start("C:\\QvxUninstall.exe"), "the uninstaller starts without a temp folder");
+  HWND box = WaitForTopWindow(alone.Id(), "#32770", kUninstallCaption);
+  if (Expect(box != nullptr, "it asks")) AnswerBox(box, IDYES);
+  box = WaitForTopWindow(alone.Id(), "#32770", kUninstallCaption);
+  if (Expect(box != nullptr, "it tells what waits for the restart")) {
+    ExpectText(MessageBoxText(box),
+               "Some components of Quorvex could not be removed:\r\n\r\nThe uninstaller and "
+               "its folder will be removed when Windows restarts.\r\n",
+               "its report");
+    AnswerBox(box, IDOK);
+  }
+  Expect(alone.WaitForExit(kWaitMs), "it ends");
+  HKEY key = nullptr;
+  char pending[4096] = {};
+  DWORD size = sizeof(pending) - 2;
+  Expect(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                       0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS &&
+             RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(pending), &size) == ERROR_SUCCESS,
+         "files wait for the restart");
+  if (key) RegCloseKey(key);
+  std::string names;
+  for (const char* name = pending; *name || name[1]; name += lstrlenA(name) + 1)
+    names += std::string(name) + "|";
+  Info("waiting for the restart: %s", names.c_str());
+  Expect(names.find("C:\\QvxUninstall.exe|") != std::string::npos, "the uninstaller's file");
+  Expect(names.find("C:\\|") == std::string::npos, "not the root");
 }

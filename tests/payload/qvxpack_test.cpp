@@ -141,7 +141,9 @@ TEST(FindResource, FindsRcData129InEnglishInBothImageKinds) {
 
 TEST(FindResource, FailsCleanlyOnMissingOrDamagedResources) {
   const Bytes withoutPayload = test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}});
-  const Bytes good = test::SyntheticPe(false, {{10, 129, 1033, Bytes(300, 'p')}});
+  // Its directory: the root table at 0, the type's at 24, the id's at 48, the
+  // data entry at 72 and the data, which ends the section, at 88.
+  const Bytes good = test::SyntheticPe(false, {{10, 129, 1033, Bytes(296, 'p')}});
   struct Case {
     const char* name;
     Bytes image;
@@ -163,8 +165,25 @@ TEST(FindResource, FailsCleanlyOnMissingOrDamagedResources) {
   pack::PeLayout pe;
   std::string error;
   ASSERT_TRUE(pack::ParsePeLayout(good, &pe, &error)) << error;
-  pack::WriteField(shortInMemory, pe.sections[0].headerOffset + 8, 4, pe.sections[0].rawSize - 1);
+  pack::WriteField(shortInMemory, pe.sections[0].headerOffset + 8, 4,
+                   pe.sections[0].virtualSize - 1);
   cases.push_back({"data past the size in memory", shortInMemory, "outside the resource section"});
+  cases.push_back({"section alignment below the file alignment",
+                   test::SyntheticPe({.sectionAlignment = 0x100}, {{10, 129, 1033, Bytes(9, 'p')}}),
+                   "alignment"});
+  Bytes twoLevels = good;  // the type's entry names the data entry
+  pack::WriteField(twoLevels, pe.sections[0].rawOffset + 24 + 20, 4, 72);
+  cases.push_back({"two levels", twoLevels, "not three levels deep"});
+  // Two languages: their tables' entries at 64 and 72, data entries at 80 and 96.
+  Bytes shared = test::SyntheticPe(false, {{10, 129, 1031, Bytes(5, 'g')}, {10, 129, 1033, {}}});
+  pack::WriteField(shared, pe.sections[0].rawOffset + 64 + 4, 4, 96);
+  cases.push_back({"one data entry for two leaves", shared, "shared by two entries"});
+  // Named "AB": its length at 72, in a directory of virtualSize bytes.
+  Bytes longName = test::SyntheticPe(false, {{10, 0, 1033, Bytes(9, 'p'), "AB"}});
+  ASSERT_TRUE(pack::ParsePeLayout(longName, &pe, &error)) << error;
+  pack::WriteField(longName, pe.sections[0].rawOffset + 72, 2,
+                   (pe.sections[0].virtualSize - 74) / 2 + 1);  // 2 bytes too many
+  cases.push_back({"a name past the section", longName, "name lies outside"});
   for (const Case& c : cases) {
     std::span<const std::uint8_t> data;
     std::string error;
@@ -207,68 +226,90 @@ TEST(PeChecksum, SumsWordsWithEndAroundCarryLeavingOutItsFieldAndAddsTheLength) 
 }
 
 TEST(BuildInstaller, ReplacesOnlyThePayloadAndKeepsTheHeadersTrue) {
+  // The name string "AB" takes 6 bytes: zeros pad it up to the data entries.
   const std::vector<test::SyntheticResource> resources = {
       {3, 1, 1033, Bytes(40, 'i')},   {10, 128, 1033, Bytes(5, 'o')},
       {10, 129, 1031, Bytes(7, 'g')}, {10, 129, 1033, Bytes(9, 'p')},
-      {24, 1, 1033, Bytes(13, 'm')},
+      {24, 1, 1033, Bytes(13, 'm')},  {5, 0, 1033, Bytes(3, 'd'), "AB"},
   };
   // Large enough to push a following section onto later pages.
   const Bytes payload = test::RandomBytes(9000, 7).bytes;
-  for (bool plus : {false, true}) {
-    for (const std::vector<std::string>& after : {std::vector<std::string>{}, {".reloc"}}) {
-      for (const Bytes& certificate : {Bytes{}, Bytes(100, 0x30)}) {
-        const Bytes stub = test::SyntheticPe({plus, after, 0x100, certificate}, resources);
-        const std::string name = std::string(plus ? "PE32+" : "PE32") +
-                                 (after.empty() ? "" : " with .reloc") +
-                                 (certificate.empty() ? "" : " signed");
-        pack::BuiltInstaller built;
-        std::string error;
-        ASSERT_TRUE(pack::BuildInstaller(stub, payload, &built, &error)) << name << ": " << error;
-        const Bytes& image = built.image;
-        EXPECT_EQ(built.signatureDropped, !certificate.empty()) << name;
-        for (const test::SyntheticResource& r : resources) {
-          const bool isPayload = r.type == 10 && r.id == 129 && r.language == 1033;
-          EXPECT_EQ(ResourceOf(image, r), isPayload ? payload : r.data) << name << " " << r.id;
-        }
+  const Bytes certificate(100, 0x30);
+  const std::pair<const char*, test::SyntheticLayout> stubs[] = {
+      {"PE32", {}},
+      {"PE32+ with .reloc", {.pe32Plus = true, .sectionsAfter = {".reloc"}}},
+      {"PE32 signed", {.certificate = certificate}},
+      {"PE32+ signed with .reloc", {true, {".reloc"}, 0x100, certificate}},
+      {"signed, the certificate's offset the .reloc's address",
+       {.sectionsAfter = {".reloc"}, .certificate = certificate, .certificateAt = 0x2000}},
+      {"PE32+ after .text and a .bss without raw data",
+       {.pe32Plus = true, .sectionsBefore = {".text", ".bss"}}},
+      {".rsrc of VirtualSize 0", {.sectionsAfter = {".reloc"}, .resourceVirtualSize = 0}},
+      {".rsrc one page long", {.sectionsAfter = {".reloc"}, .resourceVirtualSize = 0x1000}},
+      {".rsrc not flagged as initialized data", {.resourceCharacteristics = 0x40000000}},
+  };
+  for (const auto& [name, layout] : stubs) {
+    const Bytes stub = test::SyntheticPe(layout, resources);
+    const std::size_t r = layout.sectionsBefore.size();
+    pack::BuiltInstaller built;
+    std::string error;
+    // With its own payload, the stub comes back byte for byte, its
+    // signature dropped.
+    test::SyntheticLayout unsignedLayout = layout;
+    unsignedLayout.certificate.clear();
+    unsignedLayout.resourceVirtualSize.reset();
+    ASSERT_TRUE(pack::BuildInstaller(stub, Bytes(9, 'p'), &built, &error)) << name << ": " << error;
+    EXPECT_TRUE(built.image == test::SyntheticPe(unsignedLayout, resources)) << name;
 
-        pack::PeLayout in, out;
-        ASSERT_TRUE(pack::ParsePeLayout(stub, &in, &error)) << error;
-        ASSERT_TRUE(pack::ParsePeLayout(image, &out, &error)) << name << ": " << error;
-        const pack::PeSection& rsrc = out.sections[0];
-        EXPECT_EQ(out.directories[pack::kResourceDirectory].rva, rsrc.virtualAddress) << name;
-        EXPECT_EQ(out.directories[pack::kResourceDirectory].size, rsrc.virtualSize) << name;
-        EXPECT_GE(rsrc.virtualSize, payload.size()) << name;
-        EXPECT_EQ(rsrc.rawSize % out.fileAlignment, 0u) << name;
-        EXPECT_EQ(out.directories[pack::kSecurityDirectory].size, 0u) << name;
-        const pack::PeSection& last = out.sections.back();
-        EXPECT_EQ(image.size(), std::size_t{last.rawOffset} + last.rawSize) << name;
-        std::uint32_t sizeOfImage = 0, initialized = 0, before = 0;
-        pack::ReadField(image, out.sizeOfImageField, 4, &sizeOfImage);
-        EXPECT_EQ(sizeOfImage, pack::AlignUp(last.virtualAddress + last.virtualSize, 0x1000))
-            << name;
-        pack::ReadField(stub, in.sizeOfInitializedDataField, 4, &before);
-        pack::ReadField(image, out.sizeOfInitializedDataField, 4, &initialized);
-        EXPECT_EQ(initialized - before, rsrc.rawSize - in.sections[0].rawSize) << name;
-        if (after.empty()) continue;
-        // The relocations moved behind the grown section, their bytes kept.
-        const pack::PeSection& reloc = out.sections[1];
-        EXPECT_EQ(reloc.virtualAddress,
-                  pack::AlignUp(rsrc.virtualAddress + rsrc.virtualSize, out.sectionAlignment))
-            << name;
-        EXPECT_GT(reloc.virtualAddress, in.sections[1].virtualAddress) << name;
-        EXPECT_EQ(out.directories[pack::kBaseRelocDirectory].rva, reloc.virtualAddress) << name;
-        EXPECT_TRUE(std::equal(image.begin() + reloc.rawOffset,
-                               image.begin() + reloc.rawOffset + reloc.rawSize,
-                               stub.begin() + in.sections[1].rawOffset))
-            << name;
+    ASSERT_TRUE(pack::BuildInstaller(stub, payload, &built, &error)) << name << ": " << error;
+    const Bytes& image = built.image;
+    EXPECT_EQ(built.signatureDropped, !layout.certificate.empty()) << name;
+    for (const test::SyntheticResource& res : resources) {
+      const bool isPayload = res.type == 10 && res.id == 129 && res.language == 1033;
+      if (res.name.empty()) {
+        EXPECT_EQ(ResourceOf(image, res), isPayload ? payload : res.data) << name << " " << res.id;
       }
     }
+
+    pack::PeLayout in, out;
+    ASSERT_TRUE(pack::ParsePeLayout(stub, &in, &error)) << error;
+    ASSERT_TRUE(pack::ParsePeLayout(image, &out, &error)) << name << ": " << error;
+    const pack::PeSection& rsrc = out.sections[r];
+    EXPECT_EQ(out.directories[pack::kResourceDirectory].rva, rsrc.virtualAddress) << name;
+    EXPECT_EQ(out.directories[pack::kResourceDirectory].size, rsrc.virtualSize) << name;
+    EXPECT_GE(rsrc.virtualSize, payload.size()) << name;
+    EXPECT_EQ(rsrc.rawSize % out.fileAlignment, 0u) << name;
+    EXPECT_EQ(out.directories[pack::kSecurityDirectory].size, 0u) << name;
+    const pack::PeSection& last = out.sections.back();
+    EXPECT_EQ(image.size(), std::size_t{last.rawOffset} + last.rawSize) << name;
+    std::uint32_t sizeOfImage = 0, initialized = 0, before = 0, checksum = 0;
+    pack::ReadField(image, out.sizeOfImageField, 4, &sizeOfImage);
+    EXPECT_EQ(sizeOfImage, pack::AlignUp(last.virtualAddress + last.virtualSize, 0x1000)) << name;
+    pack::ReadField(stub, in.sizeOfInitializedDataField, 4, &before);
+    pack::ReadField(image, out.sizeOfInitializedDataField, 4, &initialized);
+    const bool counted = (rsrc.characteristics & pack::kSectionInitializedData) != 0;
+    EXPECT_EQ(initialized - before, counted ? rsrc.rawSize - in.sections[r].rawSize : 0) << name;
+    pack::ReadField(image, out.checksumField, 4, &checksum);
+    EXPECT_EQ(checksum, pack::PeChecksum(image, out.checksumField)) << name;
+    if (layout.sectionsAfter.empty()) continue;
+    // The relocations moved behind the grown section, their bytes kept.
+    const pack::PeSection& reloc = out.sections[r + 1];
+    EXPECT_EQ(reloc.virtualAddress,
+              pack::AlignUp(rsrc.virtualAddress + rsrc.virtualSize, out.sectionAlignment))
+        << name;
+    EXPECT_GT(reloc.virtualAddress, in.sections[r + 1].virtualAddress) << name;
+    EXPECT_EQ(out.directories[pack::kBaseRelocDirectory].rva, reloc.virtualAddress) << name;
+    EXPECT_TRUE(std::equal(image.begin() + reloc.rawOffset,
+                           image.begin() + reloc.rawOffset + reloc.rawSize,
+                           stub.begin() + in.sections[r + 1].rawOffset))
+        << name;
   }
 }
 
 // Named entries and the directory fields survive a layout and a reading.
 TEST(BuildInstaller, LaysOutNamedResourcesAndTableFields) {
   pack::ResourceTable root;
+  root.characteristics = 0x0C0FFEE0;
   root.timeDateStamp = 0x12345678;
   root.version = 0x00020001;
   pack::ResourceEntry type{.named = true, .nameUnits = {'P', 0, 'N', 0, 'G', 0}};
@@ -292,6 +333,7 @@ TEST(BuildInstaller, LaysOutNamedResourcesAndTableFields) {
   ASSERT_TRUE(pack::ParseResourceTree(laid, 0x5000, &back, &error)) << error;
   ASSERT_TRUE(pack::SerializeResourceTree(back, 0x5000, &again));
   EXPECT_EQ(again, laid);
+  EXPECT_EQ(back.characteristics, 0x0C0FFEE0u);
   EXPECT_EQ(back.timeDateStamp, 0x12345678u);
   EXPECT_EQ(back.version, 0x00020001u);
   ASSERT_EQ(back.entries.size(), 2u);
@@ -309,18 +351,22 @@ TEST(BuildInstaller, LaysOutNamedResourcesAndTableFields) {
 // Leaves may view the same bytes, as those of a crafted stub do: laid out,
 // 65 views of 64 MiB pass the 4 GiB of addresses, which is refused before
 // anything is allocated.
+// So are 1 MiB at an address 1 MiB below 4 GiB.
 TEST(BuildInstaller, RefusesALayoutPastFourGiB) {
   const Bytes data(64 << 20, 'd');
-  pack::ResourceEntry id{.id = 129};
-  for (std::uint32_t language = 0; language < 65; ++language) {
-    id.table.entries.push_back({.id = language, .data = data});
+  for (const auto& [views, sectionRva] : {std::pair{65u, 0x1000u}, {1u, 0xFFF00000u}}) {
+    pack::ResourceEntry id{.id = 129};
+    for (std::uint32_t language = 0; language < views; ++language) {
+      id.table.entries.push_back(
+          {.id = language, .data = std::span(data).first(views == 1 ? 1 << 20 : data.size())});
+    }
+    pack::ResourceTable root;
+    root.entries.push_back({.id = 10});
+    root.entries[0].table.entries.push_back(id);
+    Bytes laid;
+    EXPECT_FALSE(pack::SerializeResourceTree(root, sectionRva, &laid)) << views;
+    EXPECT_TRUE(laid.empty()) << views;
   }
-  pack::ResourceTable root;
-  root.entries.push_back({.id = 10});
-  root.entries[0].table.entries.push_back(id);
-  Bytes laid;
-  EXPECT_FALSE(pack::SerializeResourceTree(root, 0x1000, &laid));
-  EXPECT_TRUE(laid.empty());
 }
 
 TEST(BuildInstaller, RefusesStubsItCannotRewrite) {
@@ -330,12 +376,8 @@ TEST(BuildInstaller, RefusesStubsItCannotRewrite) {
   Bytes trailing = good;
   trailing.push_back(7);
   // A thread storage directory where the grown resources would put .reloc.
-  Bytes pastTheSections = test::SyntheticPe({.sectionsAfter = {".reloc"}}, withPayload);
-  pack::PeLayout pe;
-  std::string parseError;
-  ASSERT_TRUE(pack::ParsePeLayout(pastTheSections, &pe, &parseError)) << parseError;
-  pack::WriteField(pastTheSections, pe.DirectoryField(9), 4, 0x3000);
-  pack::WriteField(pastTheSections, pe.DirectoryField(9) + 4, 4, 24);
+  const Bytes pastTheSections = test::SyntheticPe(
+      {.sectionsAfter = {".reloc"}, .directories = {{9, 0x3000, 24}}}, withPayload);
   struct Case {
     const char* name;
     Bytes stub;
@@ -360,6 +402,14 @@ TEST(BuildInstaller, RefusesStubsItCannotRewrite) {
        "does not fill a section of its own"},
       {"certificate table cut short", Bytes(signedStub.begin(), signedStub.end() - 1),
        "certificate table"},
+      {"relocation of the resource section's first byte",
+       test::SyntheticPe({.sectionsAfter = {".reloc"}, .relocationTarget = 0x1000}, withPayload),
+       "patch the resource section"},
+      {"certificate table inside the sections",
+       test::SyntheticPe({.directories = {{4, 0x208, 8}}}, withPayload), "certificate table"},
+      {"import directory inside the resource section",
+       test::SyntheticPe({.directories = {{1, 0x1010, 40}}}, withPayload),
+       "data directory 1 lies in the resource section"},
   };
   for (const Case& c : cases) {
     pack::BuiltInstaller built;
@@ -383,7 +433,7 @@ class QvxpackTool : public testing::Test {
         test::RandomBytes(9000, 3).bytes,
         Bytes(741, 'c'),
         test::SyntheticPe(false, {{10, 1, 1033, test::SomeText().bytes}}),
-        Bytes(2126, ' '),
+        Bytes(2160, ' '),  // fifteen groups of eight 18-byte references: the most they yield
         test::RandomBytes(2317, 4).bytes,
     };
     for (std::size_t i = 0; i < contents.size(); ++i) {
@@ -454,15 +504,18 @@ TEST_F(QvxpackTool, PacksListsVerifiesAndUnpacks) {
 
   EXPECT_EQ(Run("verify " + payload + Inputs()), 0) << Output();
 
+  fs::create_directory(dir_ / "out");  // a folder that exists is fine
   ASSERT_EQ(Run("unpack " + payload + " " + (dir_ / "out").string()), 0) << Output();
   for (std::size_t i = 0; i < kTargetCount; ++i) {
     EXPECT_EQ(Read(dir_ / "out" / std::string(kTargetNames[i])), contents_[i]) << i;
   }
 
   const std::string one = (dir_ / "one.q").string();
-  ASSERT_EQ(Run("compress " + inputs_[0] + " " + one), 0) << Output();
-  ASSERT_EQ(Run("expand " + one + " " + (dir_ / "one").string()), 0) << Output();
-  EXPECT_EQ(Read(dir_ / "one"), contents_[0]);
+  for (const std::string& in : {inputs_[0], inputs_[4], Write("empty", {})}) {
+    ASSERT_EQ(Run("compress " + in + " " + one), 0) << in << Output();
+    ASSERT_EQ(Run("expand " + one + " " + (dir_ / "one").string()), 0) << in << Output();
+    EXPECT_EQ(Read(dir_ / "one"), Read(in)) << in;
+  }
 
   // Verify names the entry that differs.
   Write("in2", Bytes(741, 'd'));  // same size, other bytes
@@ -512,6 +565,13 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   EXPECT_EQ(ResourceOf(Read(exe), {16, 1, 1033, {}}),
             VersionRecord("2.3.40000.5", 0x00020003, 0x9C400005));
   EXPECT_EQ(Run("verify " + exe + Inputs()), 0) << Output();
+  const Bytes built = Read(exe);
+  pack::PeLayout pe;
+  std::string error;
+  std::uint32_t checksum = 0;
+  ASSERT_TRUE(pack::ParsePeLayout(built, &pe, &error)) << error;
+  pack::ReadField(built, pe.checksumField, 4, &checksum);
+  EXPECT_EQ(checksum, pack::PeChecksum(built, pe.checksumField));
   const std::string again = (dir_ / "again.exe").string();
   ASSERT_EQ(Run("build -o " + again + " " + stub + Inputs()), 0) << Output();
   EXPECT_EQ(ResourceOf(Read(again), {16, 1, 1033, {}}), VersionRecord("1.0.0.0", 0x10000, 0));
@@ -559,6 +619,15 @@ TEST_F(QvxpackTool, RunningOutOfMemoryIsAFailureLikeAnyOther) {
   EXPECT_NE(Output().find("out of memory"), std::string::npos) << Output();
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(Leftovers(), std::vector<std::string>{"big.q"});
+
+  // A file of 4 GiB - 1 bytes, the most a size field holds, is taken (and
+  // memory runs out); one of 4 GiB is refused.
+  for (const auto& [size, says] : {std::pair{0xFFFFFFFFull, "out of memory"}, {1ull << 32, "too large"}}) {
+    fs::resize_file(Write("sparse", {}), size);
+    EXPECT_EQ(Run("compress " + (dir_ / "sparse").string() + " " + out, 64 * 1024), 1) << size;
+    EXPECT_NE(Output().find(says), std::string::npos) << size << ": " << Output();
+  }
+  EXPECT_FALSE(fs::exists(out));
 }
 
 TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
@@ -670,6 +739,7 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"list -v " + truncated, 2, "unknown option '-v' for list"},
       {"build --product-version 1.2.65536.0 -o " + out + " " + stub32 + Inputs(), 2,
        "'1.2.65536.0' is not a version A.B.C.D"},
+      {"build -o " + out, 2, "build takes -o OUT, STUB and six files"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(c.args), c.status) << c.args << "\n" << Output();
