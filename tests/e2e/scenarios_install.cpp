@@ -152,3 +152,55 @@ void MissingDrive() {
   PressButton(dialog, IDCANCEL);
   Expect(run.WaitForEnd(), "Cancel ends the installer");
 }
+
+// A copy of the installer, under its own name in another folder, with one bit
+// flipped in the middle of the stored data of its first entry: the payload is
+// found in the file as the bytes of its resource, which the loader hands out.
+void DamagedCopy() {
+  constexpr char kDamaged[] =
+      "The installer is damaged and cannot install Quorvex.\r\n\r\nObtain a new copy of the "
+      "installer.";
+  std::string exe;
+  if (!Expect(ReadWholeFile(Env().setupExe, exe), "the installer can be read")) return;
+  HMODULE image = LoadLibraryExA(Env().setupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HRSRC found = image ? FindResourceA(image, MAKEINTRESOURCEA(129), RT_RCDATA) : nullptr;
+  HGLOBAL loaded = found ? LoadResource(image, found) : nullptr;
+  const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  if (!Expect(bytes != nullptr, "the installer has its payload resource")) return;
+  const std::string payload(bytes, SizeofResource(image, found));
+  FreeLibrary(image);
+  const size_t at = exe.find(payload);
+  if (!Expect(payload.size() > 8 && at != std::string::npos, "the payload lies in the file"))
+    return;
+  uint32_t length = 0;
+  for (int i = 3; i >= 0; --i) length = length << 8 | static_cast<uint8_t>(payload[i]);
+  exe[at + 4 + length / 2] ^= 0x10;
+
+  const std::string folder = "C:\\Downloads";
+  const std::string copy = folder + "\\QvxSetup.exe";
+  CreateFolderPath(folder);
+  HANDLE file = CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const bool saved = file != INVALID_HANDLE_VALUE &&
+                     WriteFile(file, exe.data(), static_cast<DWORD>(exe.size()), &written,
+                               nullptr) &&
+                     written == exe.size();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!Expect(saved, "the damaged copy is written")) return;
+
+  Env().setupExe = copy;
+  SetupRun run;
+  if (!Expect(run.Start(), "the damaged copy starts")) return;
+  HWND box = run.WaitForBox();
+  if (!Expect(box != nullptr, "a message box appears")) return;
+  ExpectText(MessageBoxText(box), kDamaged, "the message");
+  Expect(GetDlgItem(box, IDOK) && !GetDlgItem(box, IDNO), "it has a single OK button");
+  Expect(FindTopWindow(run.Proc().Id(), "#32770", texts::kDialogCaption) == nullptr,
+         "no setup dialog exists");
+  Screenshot(box, "damaged");
+  Expect(AnswerBox(box, IDOK), "OK closes the message");
+  Expect(run.WaitForEnd(), "the installer ends");
+  Expect(!FolderExists("C:\\Program Files\\Kelvane"), "no folder was created");
+  ExpectNoShortcutsNorRegistration();
+}

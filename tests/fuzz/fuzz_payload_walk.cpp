@@ -1,23 +1,37 @@
 // Fuzz target: the payload walk over any bytes never leaves them, and every
-// entry it hands out either expands to its stated size or fails.
+// entry it hands out either expands to its stated size or fails. The bytes get
+// their check value appended, as qvxpack writes it, so that the start-up
+// check's verdict rests on the walk alone; the bytes as they came go through
+// the check too, for its reads alone.
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <vector>
 
 #include "payload/lz_expand.h"
+#include "payload/payload_check.h"
 #include "payload/payload_reader.h"
 #include "payload/target_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // A copy of exactly size bytes, so that a read past the end is caught.
+  // Copies of exactly their size, so that a read past the end is caught.
   const std::vector<std::uint8_t> bytes(data, data + size);
-  const std::span<const std::uint8_t> payload(bytes);
+  qvx::PayloadIntact(bytes);
+  qvx::Crc32 crc;
+  crc.Update(bytes);
+  std::vector<std::uint8_t> sealed(bytes);
+  const auto trailer = qvx::CheckTrailer(crc.Value());
+  sealed.insert(sealed.end(), trailer.begin(), trailer.end());
+  const std::span<const std::uint8_t> payload(sealed);
+  size = sealed.size();
+  if (qvx::CheckPayload(payload).state != qvx::CheckState::Holds) std::abort();
 
+  bool whole = true;
   std::size_t visited = 0;
   for (qvx::PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
     const qvx::PayloadEntry& e = walk.Entry();
     if (walk.Index() != visited++ || visited > qvx::kTargetCount) std::abort();
+    whole = whole && e.kind == qvx::EntryKind::Entry;
     if (e.kind != qvx::EntryKind::Entry) continue;
     if (e.body.data() < payload.data() || e.body.data() + e.body.size() > payload.data() + size ||
         e.body.size() < qvx::kStoredHeaderSize) {
@@ -33,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t count = expander.Finish();
     if (count != 0 && count != stated) std::abort();
   }
+  if (qvx::PayloadIntact(payload) != whole) std::abort();
   if (qvx::ExpansionCapacity(payload) < qvx::kMinExpansionCapacity) std::abort();
   return 0;
 }

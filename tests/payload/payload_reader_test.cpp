@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_check.h"
 #include "payload/target_names.h"
 #include "tools/qvxpack/payload_builder.h"
 
@@ -84,7 +85,8 @@ TEST(PayloadWalk, VisitsEveryEntryAtItsOffsetWithUnalignedLengths) {
   }
   EXPECT_FALSE(walk.HasNextEntry());
   EXPECT_TRUE(sawUnaligned) << "the test wants a length field off a 4-byte boundary";
-  EXPECT_EQ(expectedOffset + kEntryLengthSize, payload.size()) << "terminator is the last field";
+  EXPECT_EQ(expectedOffset + kEntryLengthSize + kCheckTrailerSize, payload.size())
+      << "only the check value follows the terminator";
 }
 
 TEST(PayloadWalk, EndsNormallyAtTheTerminatorOrAfterTheSixthName) {
@@ -106,7 +108,7 @@ TEST(PayloadWalk, EndsNormallyAtTheTerminatorOrAfterTheSixthName) {
 
 TEST(PayloadWalk, NeverReadsTheLengthAfterTheSixthEntry) {
   Bytes payload = Payload(std::vector<Bytes>(6, Bytes{'x'}));
-  payload.resize(payload.size() - 4);
+  payload.resize(payload.size() - 4 - kCheckTrailerSize);
   PutLength(&payload, 0xFFFFFFF0u);  // would run far past the end
   const std::vector<Visit> visits = Walk(payload);
   ASSERT_EQ(visits.size(), 6u);
@@ -117,7 +119,8 @@ TEST(PayloadWalk, NeverReadsTheLengthAfterTheSixthEntry) {
 // as an entry), and the walk ends after it. Nothing is read outside.
 TEST(PayloadWalk, EntriesRunningPastTheEndAreBroken) {
   const Bytes good = Payload({Bytes{'g', 'o', 'o', 'd'}});
-  const Bytes goodEntry(good.begin(), good.end() - 4);  // without the terminator
+  // Without the terminator and the check value.
+  const Bytes goodEntry(good.begin(), good.end() - 4 - kCheckTrailerSize);
   struct Case {
     const char* name;
     Bytes tail;  // after one sound entry
@@ -161,6 +164,43 @@ TEST(PayloadWalk, EmptyPayloadIsBrokenNotFinished) {
   const std::vector<Visit> visits = Walk({});
   ASSERT_EQ(visits.size(), 1u);
   EXPECT_EQ(visits[0].kind, EntryKind::Broken);
+}
+
+TEST(Crc32, IsTheCommonCrcAndTakesItsBytesInPiecesOfAnySize) {
+  const std::string text = "123456789";
+  const Bytes digits(text.begin(), text.end());
+  for (std::size_t split = 0; split <= digits.size(); ++split) {
+    Crc32 crc;
+    crc.Update(std::span(digits).first(split));
+    crc.Update(std::span(digits).subspan(split));
+    EXPECT_EQ(crc.Value(), 0xCBF43926u) << split;
+  }
+}
+
+// Every one-bit change of a small payload is refused, its trailer included,
+// and so is every cut but one: the payload less its trailer, which is whole
+// and reads as a payload written without a check value.
+TEST(PayloadCheck, EveryFlippedBitAndEveryCutIsRefused) {
+  std::vector<Bytes> files;
+  for (std::size_t size : {1363u, 90u, 741u, 12u, 2126u, 317u}) {
+    files.push_back(FileOfSize(size, static_cast<std::uint8_t>(size)));
+  }
+  const Bytes payload = Payload(files);
+  ASSERT_EQ(CheckPayload(payload).state, CheckState::Holds);
+  ASSERT_TRUE(PayloadIntact(payload));
+  Bytes damaged = payload;
+  for (std::size_t i = 0; i < payload.size(); ++i) {
+    for (int bit = 0; bit < 8; ++bit) {
+      damaged[i] ^= static_cast<std::uint8_t>(1u << bit);
+      ASSERT_FALSE(PayloadIntact(damaged)) << "byte " << i << " bit " << bit;
+      damaged[i] = payload[i];
+    }
+  }
+  const std::size_t unchecked = payload.size() - kCheckTrailerSize;
+  EXPECT_EQ(CheckPayload(std::span(payload).first(unchecked)).state, CheckState::Absent);
+  for (std::size_t size = 0; size < payload.size(); ++size) {
+    ASSERT_EQ(PayloadIntact(std::span(payload).first(size)), size == unchecked) << size;
+  }
 }
 
 TEST(ExpansionCapacity, IsTheLargestExpandedSizeAndNeverBelowTheMinimum) {

@@ -15,8 +15,9 @@ namespace qvx::pack {
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
 
 // A payload of the given files, in order, each compressed and framed, closed
-// by the terminator. False with the reason in *error when a file or its
-// compressed body is too large for the 32-bit fields.
+// by the terminator and followed by its check value (payload_check.h). False
+// with the reason in *error when a file or its compressed body is too large
+// for the 32-bit fields.
 bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
                   std::vector<std::uint8_t>* payload, std::string* error);
 

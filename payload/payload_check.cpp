@@ -1,0 +1,69 @@
+#include "payload/payload_check.h"
+
+#include "payload/payload_reader.h"
+
+namespace qvx {
+namespace {
+
+// The remainder of each byte value, computed once at compile time: 1 KB of
+// constant data and no start-up work.
+constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
+  std::array<std::uint32_t, 256> table{};
+  for (std::uint32_t n = 0; n < 256; ++n) {
+    std::uint32_t c = n;
+    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    table[n] = c;
+  }
+  return table;
+}
+
+constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
+
+bool IsTag(const std::uint8_t* bytes) {
+  for (std::size_t i = 0; i < kCheckTag.size(); ++i) {
+    if (bytes[i] != kCheckTag[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void Crc32::Update(std::span<const std::uint8_t> bytes) {
+  std::uint32_t c = state_;
+  for (std::uint8_t b : bytes) c = kCrcTable[(c ^ b) & 0xFF] ^ (c >> 8);
+  state_ = c;
+}
+
+std::array<std::uint8_t, kCheckTrailerSize> CheckTrailer(std::uint32_t value) {
+  std::array<std::uint8_t, kCheckTrailerSize> trailer{};
+  for (std::size_t i = 0; i < 4; ++i) trailer[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (std::size_t i = 0; i < kCheckTag.size(); ++i) trailer[4 + i] = kCheckTag[i];
+  return trailer;
+}
+
+PayloadCheck CheckPayload(std::span<const std::uint8_t> payload) {
+  PayloadCheck check;
+  const std::size_t size = payload.size();
+  if (size >= kCheckTrailerSize && IsTag(&payload[size - kCheckTag.size()])) {
+    const std::size_t covered = size - kCheckTrailerSize;
+    Crc32 crc;
+    crc.Update(payload.first(covered));
+    check.stored = ReadLittleEndian32(&payload[covered]);
+    check.computed = crc.Value();
+    check.state = check.stored == check.computed ? CheckState::Holds : CheckState::Fails;
+  } else if (size >= kEntryLengthSize && ReadLittleEndian32(&payload[size - 4]) == 0) {
+    check.state = CheckState::Absent;
+  }
+  return check;
+}
+
+bool PayloadIntact(std::span<const std::uint8_t> payload) {
+  const CheckState state = CheckPayload(payload).state;
+  if (state != CheckState::Holds && state != CheckState::Absent) return false;
+  for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
+    if (walk.Entry().kind != EntryKind::Entry) return false;
+  }
+  return true;
+}
+
+}  // namespace qvx
