@@ -5,20 +5,6 @@
 namespace qvx {
 namespace {
 
-// The remainder of each byte value, computed once at compile time: 1 KB of
-// constant data and no start-up work.
-constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
-  std::array<std::uint32_t, 256> table{};
-  for (std::uint32_t n = 0; n < 256; ++n) {
-    std::uint32_t c = n;
-    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[n] = c;
-  }
-  return table;
-}
-
-constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
-
 bool IsTag(const std::uint8_t* bytes) {
   for (std::size_t i = 0; i < kCheckTag.size(); ++i) {
     if (bytes[i] != kCheckTag[i]) return false;
@@ -28,9 +14,17 @@ bool IsTag(const std::uint8_t* bytes) {
 
 }  // namespace
 
+Crc32::Crc32() {
+  for (std::uint32_t n = 0; n < 256; ++n) {
+    std::uint32_t c = n;
+    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    table_[n] = c;
+  }
+}
+
 void Crc32::Update(std::span<const std::uint8_t> bytes) {
   std::uint32_t c = state_;
-  for (std::uint8_t b : bytes) c = kCrcTable[(c ^ b) & 0xFF] ^ (c >> 8);
+  for (std::uint8_t b : bytes) c = table_[(c ^ b) & 0xFF] ^ (c >> 8);
   state_ = c;
 }
 
