@@ -18,13 +18,28 @@ Crc32::Crc32() {
   for (std::uint32_t n = 0; n < 256; ++n) {
     std::uint32_t c = n;
     for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table_[n] = c;
+    table_[0][n] = c;
+  }
+  for (int k = 1; k < 8; ++k) {
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      const std::uint32_t c = table_[k - 1][n];
+      table_[k][n] = table_[0][c & 0xFF] ^ (c >> 8);
+    }
   }
 }
 
 void Crc32::Update(std::span<const std::uint8_t> bytes) {
   std::uint32_t c = state_;
-  for (std::uint8_t b : bytes) c = table_[(c ^ b) & 0xFF] ^ (c >> 8);
+  const std::uint8_t* p = bytes.data();
+  std::size_t left = bytes.size();
+  for (; left >= 8; p += 8, left -= 8) {
+    const std::uint32_t low = c ^ ReadLittleEndian32(p);
+    const std::uint32_t high = ReadLittleEndian32(p + 4);
+    c = table_[7][low & 0xFF] ^ table_[6][(low >> 8) & 0xFF] ^ table_[5][(low >> 16) & 0xFF] ^
+        table_[4][low >> 24] ^ table_[3][high & 0xFF] ^ table_[2][(high >> 8) & 0xFF] ^
+        table_[1][(high >> 16) & 0xFF] ^ table_[0][high >> 24];
+  }
+  for (; left > 0; ++p, --left) c = table_[0][(c ^ *p) & 0xFF] ^ (c >> 8);
   state_ = c;
 }
 

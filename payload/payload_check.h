@@ -19,9 +19,15 @@
 namespace qvx {
 
 // CRC-32 with the reflected polynomial 0xEDB88320, starting from and finished
-// with 0xFFFFFFFF (the CRC of zip and PNG), one table look-up per byte. Update
-// takes the bytes in pieces of any size; the value is the same as over the
-// whole.
+// with 0xFFFFFFFF (the CRC of zip and PNG). Update takes the bytes in pieces
+// of any size; the value is the same as over the whole.
+//
+// Eight bytes go through eight table look-ups at a time, which are
+// independent of each other, instead of one look-up per byte, each waiting
+// for the one before: several times faster, so that checking a payload costs
+// far less than expanding it. Table k holds the remainder of a byte followed
+// by k zero bytes; the constructor makes them (a few microseconds) rather than
+// the installer carrying 8 KB of constant data.
 class Crc32 {
  public:
   Crc32();
@@ -29,9 +35,7 @@ class Crc32 {
   std::uint32_t Value() const { return ~state_; }
 
  private:
-  // The remainder of each byte value: made by the constructor (a few
-  // microseconds) rather than kept as 1 KB of constant data in the installer.
-  std::uint32_t table_[256];
+  std::uint32_t table_[8][256];
   std::uint32_t state_ = 0xFFFFFFFFu;
 };
 
