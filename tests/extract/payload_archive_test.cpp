@@ -325,10 +325,7 @@ struct ShapeCase {
   Bytes payload;
   ExtractResult result;
   std::size_t installed;  // entries written whole before the walk ended
-  // What the check at start-up says of these payloads, which carry no check
-  // value: it takes those whose walk is whole and leaves the expansion to
-  // find bad data, as before; it refuses any cut-off payload up front.
-  bool passesStartUp;
+  bool passesStartUp;  // unchecked: whole walks pass, cut-off payloads do not
 };
 
 TEST_F(PayloadArchiveTest, PayloadShapesEndTheWalkOrFailSafely) {
