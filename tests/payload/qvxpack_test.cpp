@@ -537,6 +537,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   Bytes dataFlip = Read(payload);
   dataFlip[40] ^= 0x04;
   const std::string damaged = Write("damaged.bin", dataFlip);
+  Bytes valueFlip = Read(payload);
+  valueFlip[valueFlip.size() - 8] ^= 0x01;  // the entries are sound, only the value differs
+  const std::string badValue = Write("value.bin", valueFlip);
   const std::string out = (dir_ / "result").string();
   fs::remove(payload);
 
@@ -562,7 +565,7 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"unpack " + corrupt + " " + out, 1, "corrupt"},
       {"verify " + corrupt + Inputs(), 1, "does not expand"},
       {"list " + damaged, 1, "check value does not hold: stored CRC-32 0x"},
-      {"verify " + damaged + Inputs(), 1, "check value does not hold"},
+      {"verify " + badValue + Inputs(), 1, "check value does not hold"},
       {"unpack " + damaged + " " + out, 1, "check value does not hold"},
       {"expand " + inputs_[1] + " " + out, 1, "not a sound compressed file"},
       {"compress " + (dir_ / "missing").string() + " " + out, 1, "cannot open"},
@@ -578,7 +581,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   std::vector<std::string> left = Leftovers();
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "damaged.bin", "empty.bin", "huge.bin",
-                                            "huge.q", "short.bin", "truncated.bin"}))
+                                            "huge.q", "short.bin", "truncated.bin",
+                                            "value.bin"}))
       << "no partial output may stay behind";
 }
 
