@@ -10,7 +10,8 @@ namespace {
 
 constexpr char kRefusal[] = "Only Windows 95, 98 or NT4.0";
 constexpr char kDamaged[] =
-    "The installer is damaged and cannot install Quorvex.\r\n\r\nObtain a new copy of the installer.";
+    "The installer is damaged and cannot install Quorvex.\r\n\r\nObtain a new copy of the "
+    "installer.";
 constexpr std::uint32_t kOsVersionInfoSize = 148;
 
 }  // namespace

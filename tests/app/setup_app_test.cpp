@@ -29,8 +29,9 @@ TEST(StartUpTest, PlatformFamilyComesFromTheLowBytesBits) {
 // flipped in the middle of an entry's data) or none at all.
 TEST(StartUpTest, RefusedPlatformOrDamagedPayloadShowsOneMessageAndNothingElse) {
   constexpr char kRefused[] = "Only Windows 95, 98 or NT4.0";
-  constexpr char kDamaged[] = "The installer is damaged and cannot install Quorvex.\r\n\r\nObtain "
-                              "a new copy of the installer.";
+  constexpr char kDamaged[] =
+      "The installer is damaged and cannot install Quorvex.\r\n\r\nObtain "
+      "a new copy of the installer.";
   const std::vector<std::uint8_t>& good = TestProduct().payload;
   std::vector<std::uint8_t> flipped = good;
   flipped[ReadLittleEndian32(good.data()) / 2] ^= 0x10;
@@ -39,9 +40,12 @@ TEST(StartUpTest, RefusedPlatformOrDamagedPayloadShowsOneMessageAndNothingElse) 
     bool versionFails;  // leaves the record zeroed, which is refused
     std::vector<std::uint8_t> payload;
     const char* message;
-  } cases[] = {{0, false, good, kRefused},          {0x100, false, good, kRefused},
-               {0xFFFFFF00, false, good, kRefused}, {2, true, good, kRefused},
-               {0, false, flipped, kRefused},       {2, false, flipped, kDamaged},
+  } cases[] = {{0, false, good, kRefused},
+               {0x100, false, good, kRefused},
+               {0xFFFFFF00, false, good, kRefused},
+               {2, true, good, kRefused},
+               {0, false, flipped, kRefused},
+               {2, false, flipped, kDamaged},
                {1, false, {}, kDamaged}};
   for (const Case& c : cases) {
     Machine m;

@@ -93,8 +93,8 @@ void WindowsVersion() {
 void DamagedCopy() {
   HMODULE image = LoadLibraryExA(Env().setupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   HRSRC found = image ? FindResourceA(image, MAKEINTRESOURCEA(129), RT_RCDATA) : nullptr;
-  const char* payload = found ? static_cast<const char*>(LockResource(LoadResource(image, found)))
-                              : nullptr;
+  const char* payload =
+      found ? static_cast<const char*>(LockResource(LoadResource(image, found))) : nullptr;
   std::string exe;
   const size_t at = payload && ReadWholeFile(Env().setupExe, exe)
                         ? exe.find(std::string(payload, SizeofResource(image, found)))

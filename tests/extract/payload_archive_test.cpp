@@ -325,7 +325,7 @@ struct ShapeCase {
   Bytes payload;
   ExtractResult result;
   std::size_t installed;  // entries written whole before the walk ended
-  bool passesStartUp;  // unchecked: whole walks pass, cut-off payloads do not
+  bool passesStartUp;     // unchecked: whole walks pass, cut-off payloads do not
 };
 
 TEST_F(PayloadArchiveTest, PayloadShapesEndTheWalkOrFailSafely) {

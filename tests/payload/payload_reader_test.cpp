@@ -187,7 +187,8 @@ TEST(PayloadCheck, EveryFlippedBitAndEveryCutIsRefused) {
   }
   for (std::size_t size = 0; size < payload.size(); ++size) {
     ASSERT_EQ(PayloadIntact(std::span(payload).first(size)),
-              size == payload.size() - kCheckTrailerSize) << size;
+              size == payload.size() - kCheckTrailerSize)
+        << size;
   }
 }
 

@@ -581,8 +581,7 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   std::vector<std::string> left = Leftovers();
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "damaged.bin", "empty.bin", "huge.bin",
-                                            "huge.q", "short.bin", "truncated.bin",
-                                            "value.bin"}))
+                                            "huge.q", "short.bin", "truncated.bin", "value.bin"}))
       << "no partial output may stay behind";
 }
 

@@ -137,9 +137,8 @@ bool DescribeCheck(std::span<const std::uint8_t> payload, std::string* text) {
       *text = "check value CRC-32 " + Hex32(check.stored) + " holds";
       return true;
     case qvx::CheckState::Fails:
-      *text = "check value does not hold: stored CRC-32 " + Hex32(check.stored) +
-              ", computed " + Hex32(check.computed) +
-              ": the payload is corrupt and the installer refuses it";
+      *text = "check value does not hold: stored CRC-32 " + Hex32(check.stored) + ", computed " +
+              Hex32(check.computed) + ": the payload is corrupt and the installer refuses it";
       return false;
     case qvx::CheckState::Unreadable:
       break;
