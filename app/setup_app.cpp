@@ -1,12 +1,17 @@
 #include "app/setup_app.h"
 
 #include "app/setup_dialog.h"
+#include "payload/payload_archive.h"
+#include "payload/payload_check.h"
 
 namespace qvx {
 
 namespace {
 
 constexpr char kRefusal[] = "Only Windows 95, 98 or NT4.0";
+constexpr char kDamaged[] =
+    "The installer is damaged and cannot install Quorvex.\r\n\r\nObtain a new copy of the "
+    "installer.";
 constexpr std::uint32_t kOsVersionInfoSize = 148;
 
 }  // namespace
@@ -36,6 +41,13 @@ bool SetupApp::InitInstance() {
   std::int32_t kind = ClassifyPlatform(version.dwPlatformId);
   if (kind == 0) {
     MessageBox(kRefusal);
+    return false;
+  }
+  // The whole payload is checked once, before anything can be written: a
+  // damaged copy would otherwise install files with wrong bytes and report
+  // success.
+  if (!PayloadIntact(platform().system.LockRcData(kPayloadResourceId))) {
+    MessageBox(kDamaged);
     return false;
   }
   platformKind_ = kind;

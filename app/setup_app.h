@@ -1,6 +1,7 @@
 // The installer's application object. Start-up checks that the program runs
-// on a 32-bit Windows platform, records its family and runs the setup dialog
-// once, modally; when the dialog closes the process ends.
+// on a 32-bit Windows platform and that its payload is intact, records the
+// platform family and runs the setup dialog once, modally; when the dialog
+// closes the process ends.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,8 @@ class SetupApp : public Application {
   // Always false: the program has no message loop of its own.
   bool InitInstance() override;
 
-  // 1 or 2 once start-up has passed the platform check; 0 before, and for good
-  // on a platform that is refused.
+  // 1 or 2 once start-up has passed the platform and payload checks; 0
+  // before, and for good when either refuses.
   std::int32_t platformKind() const { return platformKind_; }
 
  private:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app_fixture.h"
+#include "payload/payload_check.h"
 #include "payload/target_names.h"
 
 namespace qvx {
@@ -128,8 +129,11 @@ TEST(InstallRunTest, EveryFailureReportsAndRestoresTheAskingState) {
        failNext("WriteFile", kErrorAccessDenied, "QVX.cnt")},
       {"Error in installation", kDefaultFolder,
        [](Machine& m) {
+         // Without the check value that would refuse it at start-up, as
+         // another tool writes it; entry 0 claims an unknown compression mode.
          std::vector<std::uint8_t> broken = TestProduct().payload;
-         broken[8] = 'B';  // entry 0 claims a compression mode nobody knows
+         broken.resize(broken.size() - kCheckTrailerSize);
+         broken[8] = 'B';
          m.sim.system.SetResource(129, broken);
        }},
       {"Error creating file", kDefaultFolder,
@@ -205,7 +209,8 @@ TEST(InstallRunTest, NoShellFoldersStillSucceedsWithoutShortcuts) {
   ExpectReleased(m);
 }
 
-// A payload with more entries than names installs the six named files only.
+// A payload with more entries than names installs the six named files only;
+// another tool wrote it, without a check value.
 TEST(InstallRunTest, EntriesAfterTheSixthAreNeverInstalled) {
   Machine m;
   std::vector<std::vector<std::uint8_t>> files = TestProduct().files;
@@ -213,6 +218,7 @@ TEST(InstallRunTest, EntriesAfterTheSixthAreNeverInstalled) {
   std::vector<std::uint8_t> payload;
   std::string error;
   ASSERT_TRUE(pack::BuildPayload(files, &payload, &error)) << error;
+  payload.resize(payload.size() - kCheckTrailerSize);
   m.sim.system.SetResource(129, payload);
   m.Run([](sim::SimDialogDriver& user, SetupDialog&) {
     user.Click(kOk);

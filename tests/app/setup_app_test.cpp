@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
+#include "payload/payload_reader.h"
 
 namespace qvx {
 namespace {
@@ -24,20 +25,38 @@ TEST(StartUpTest, PlatformFamilyComesFromTheLowBytesBits) {
   }
 }
 
-TEST(StartUpTest, RefusedPlatformShowsOneMessageAndNothingElse) {
+// A refused platform, and on an accepted one a damaged payload (one bit
+// flipped in the middle of an entry's data) or none at all.
+TEST(StartUpTest, RefusedPlatformOrDamagedPayloadShowsOneMessageAndNothingElse) {
+  constexpr char kRefused[] = "Only Windows 95, 98 or NT4.0";
+  constexpr char kDamaged[] =
+      "The installer is damaged and cannot install Quorvex.\r\n\r\nObtain "
+      "a new copy of the installer.";
+  const std::vector<std::uint8_t>& good = TestProduct().payload;
+  std::vector<std::uint8_t> flipped = good;
+  flipped[ReadLittleEndian32(good.data()) / 2] ^= 0x10;
   struct Case {
     std::uint32_t id;
     bool versionFails;  // leaves the record zeroed, which is refused
-  } cases[] = {{0, false}, {0x100, false}, {0xFFFFFF00, false}, {2, true}};
+    std::vector<std::uint8_t> payload;
+    const char* message;
+  } cases[] = {{0, false, good, kRefused},
+               {0x100, false, good, kRefused},
+               {0xFFFFFF00, false, good, kRefused},
+               {2, true, good, kRefused},
+               {0, false, flipped, kRefused},
+               {2, false, flipped, kDamaged},
+               {1, false, {}, kDamaged}};
   for (const Case& c : cases) {
     Machine m;
     m.sim.system.SetPlatformId(c.id);
     m.sim.system.FailGetVersion(c.versionFails);
+    m.sim.system.SetResource(129, c.payload);
     m.sim.registry.ClearEvents();
     EXPECT_FALSE(m.app.InitInstance());
     ASSERT_EQ(m.sim.ui.messageBoxes().size(), 1u);
     const sim::SimMessageBox& box = m.sim.ui.messageBoxes()[0];
-    EXPECT_EQ(box.text, "Only Windows 95, 98 or NT4.0");
+    EXPECT_EQ(box.text, c.message);
     EXPECT_EQ(box.owner, 0u);
     EXPECT_EQ(box.caption, kTitle);
     EXPECT_EQ(box.type, kMbOk | kMbIconExclamation);

@@ -15,6 +15,7 @@ void InstallDefault();
 void TypedFolder();
 void LongPath();
 void LockedFile();
+void DamagedCopy();
 void MissingDrive();
 void BrowseFolder();
 void UninstallAll();
@@ -34,6 +35,7 @@ inline constexpr Scenario kScenarios[] = {
     {"typed_folder", TypedFolder},
     {"long_path", LongPath},
     {"locked_file", LockedFile},
+    {"damaged", DamagedCopy},
     {"missing_drive", MissingDrive},
     {"browse", BrowseFolder},
     {"uninstall", UninstallAll},

@@ -3,7 +3,10 @@
 // QVX_PLATFORM_ID is the platform family that version reports (the table of
 // versions is in CMakeLists.txt). Family 0 is refused before any dialog,
 // 1 and 2 install, and only 2 shows the free space in the folder browser.
+// damaged: a copy of the installer with one bit flipped is refused the same way.
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "check.h"
 #include "effects.h"
@@ -24,13 +27,13 @@ int PlatformIdAsked() {
   return value[0] - '0';
 }
 
-void ExpectRefusal(SetupRun& run) {
+void ExpectRefusal(SetupRun& run, const char* message = kRefusal, const char* shot = "refusal") {
   HWND box = run.WaitForBox();
   if (!Expect(box != nullptr, "a message box appears")) return;
-  ExpectText(MessageBoxText(box), kRefusal, "the message");
+  ExpectText(MessageBoxText(box), message, "the message");
   Expect(FindTopWindow(run.Proc().Id(), "#32770", texts::kDialogCaption) == nullptr,
          "no setup dialog exists");
-  Screenshot(box, "refusal");
+  Screenshot(box, shot);
   Expect(AnswerBox(box, IDOK), "OK closes the message");
   Expect(run.WaitForEnd(), "the installer ends");
   Expect(!FolderExists(texts::kDefaultFolder), "nothing was installed");
@@ -83,4 +86,32 @@ void WindowsVersion() {
     ExpectRefusal(run);
   else
     ExpectInstallation(run, family == 2 ? FreeSpace::kFigure : FreeSpace::kEmpty);
+}
+
+// The copy has one bit flipped in the middle of its first entry's stored data;
+// the payload is found in the file as the bytes the loader gives for it.
+void DamagedCopy() {
+  HMODULE image = LoadLibraryExA(Env().setupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HRSRC found = image ? FindResourceA(image, MAKEINTRESOURCEA(129), RT_RCDATA) : nullptr;
+  const char* payload =
+      found ? static_cast<const char*>(LockResource(LoadResource(image, found))) : nullptr;
+  std::string exe;
+  const size_t at = payload && ReadWholeFile(Env().setupExe, exe)
+                        ? exe.find(std::string(payload, SizeofResource(image, found)))
+                        : std::string::npos;
+  if (!Expect(at != std::string::npos, "the installer's payload lies in its file")) return;
+  uint32_t length = 0;
+  memcpy(&length, payload, 4);
+  exe[at + 4 + length / 2] ^= 0x10;
+  Env().setupExe = "C:\\Downloads\\QvxSetup.exe";
+  FILE* copy = CreateFolderPath("C:\\Downloads") ? fopen(Env().setupExe.c_str(), "wb") : nullptr;
+  if (!Expect(copy && fwrite(exe.data(), 1, exe.size(), copy) == exe.size() && fclose(copy) == 0,
+              "the damaged copy is written"))
+    return;
+  SetupRun run;
+  if (!Expect(run.Start(), "the damaged copy starts")) return;
+  ExpectRefusal(run,
+                "The installer is damaged and cannot install Quorvex.\r\n\r\nObtain a new copy "
+                "of the installer.",
+                "damaged");
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_check.h"
 #include "payload/target_names.h"
 #include "platform/sim/sim_file_system.h"
 #include "platform/sim/sim_system.h"
@@ -324,6 +325,7 @@ struct ShapeCase {
   Bytes payload;
   ExtractResult result;
   std::size_t installed;  // entries written whole before the walk ended
+  bool passesStartUp;     // unchecked: whole walks pass, cut-off payloads do not
 };
 
 TEST_F(PayloadArchiveTest, PayloadShapesEndTheWalkOrFailSafely) {
@@ -339,23 +341,27 @@ TEST_F(PayloadArchiveTest, PayloadShapesEndTheWalkOrFailSafely) {
   const Bytes lyingSize = testing::PayloadOfBodies({StoredBody(a), StoredBody(b, 41)});
   const Bytes past2GiB = testing::PayloadOfBodies({StoredBody(a), StoredBody(b, 0x80000000u)});
   std::vector<Bytes> seven(7, b);
+  Bytes zeroPadded = PayloadOf({a, b});
+  zeroPadded.resize(zeroPadded.size() + 4, 0);
 
   const ShapeCase cases[] = {
-      {"terminator only", Bytes(4, 0), ExtractResult::Ok, 0},
-      {"fewer entries than names", PayloadOf({a, b}), ExtractResult::Ok, 2},
-      {"more entries than names", PayloadOf(seven), ExtractResult::Ok, 6},
-      {"body past the end", cut, ExtractResult::ExpandFailed, 1},
-      {"no terminator", unterminated, ExtractResult::ExpandFailed, 1},
-      {"length field cut", halfLength, ExtractResult::ExpandFailed, 1},
-      {"body under ten bytes", shortBody, ExtractResult::ExpandFailed, 1},
-      {"expands to nothing", emptyStream, ExtractResult::ExpandFailed, 1},
-      {"header claims another size", lyingSize, ExtractResult::ExpandFailed, 1},
+      {"terminator only", Bytes(4, 0), ExtractResult::Ok, 0, true},
+      {"fewer entries than names", PayloadOf({a, b}), ExtractResult::Ok, 2, true},
+      {"more entries than names", PayloadOf(seven), ExtractResult::Ok, 6, true},
+      {"body past the end", cut, ExtractResult::ExpandFailed, 1, false},
+      {"no terminator", unterminated, ExtractResult::ExpandFailed, 1, false},
+      {"length field cut", halfLength, ExtractResult::ExpandFailed, 1, false},
+      {"body under ten bytes", shortBody, ExtractResult::ExpandFailed, 1, false},
+      {"expands to nothing", emptyStream, ExtractResult::ExpandFailed, 1, true},
+      {"header claims another size", lyingSize, ExtractResult::ExpandFailed, 1, true},
       {"a file past the signed 32-bit count: nothing written", past2GiB,
-       ExtractResult::ExpandFailed, 0},
-      {"empty resource", Bytes{}, ExtractResult::ExpandFailed, 0},
+       ExtractResult::ExpandFailed, 0, true},
+      {"empty resource", Bytes{}, ExtractResult::ExpandFailed, 0, false},
+      {"zeros past the terminator", zeroPadded, ExtractResult::Ok, 2, true},
   };
   for (const ShapeCase& c : cases) {
     SCOPED_TRACE(c.what);
+    EXPECT_EQ(PayloadIntact(c.payload), c.passesStartUp);
     Reset();
     UsePayload(c.payload);
     EXPECT_EQ(Walk(), c.result);

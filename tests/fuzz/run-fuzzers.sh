@@ -20,7 +20,7 @@ clang++ "${flags[@]}" -o "$build/fuzz_lz_expand" \
   "$root/tests/fuzz/fuzz_lz_expand.cpp" "$root/payload/lz_expand.cpp"
 clang++ "${flags[@]}" -o "$build/fuzz_payload_walk" \
   "$root/tests/fuzz/fuzz_payload_walk.cpp" "$root/payload/lz_expand.cpp" \
-  "$root/payload/payload_reader.cpp"
+  "$root/payload/payload_reader.cpp" "$root/payload/payload_check.cpp"
 qvxpack=$root/tools/qvxpack
 clang++ "${flags[@]}" -o "$build/fuzz_installer_build" \
   "$root/tests/fuzz/fuzz_installer_build.cpp" "$qvxpack/installer_builder.cpp" \

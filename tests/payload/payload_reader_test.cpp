@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_check.h"
 #include "payload/target_names.h"
 #include "tools/qvxpack/payload_builder.h"
 
@@ -84,7 +85,8 @@ TEST(PayloadWalk, VisitsEveryEntryAtItsOffsetWithUnalignedLengths) {
   }
   EXPECT_FALSE(walk.HasNextEntry());
   EXPECT_TRUE(sawUnaligned) << "the test wants a length field off a 4-byte boundary";
-  EXPECT_EQ(expectedOffset + kEntryLengthSize, payload.size()) << "terminator is the last field";
+  EXPECT_EQ(expectedOffset + kEntryLengthSize + kCheckTrailerSize, payload.size())
+      << "only the check value follows the terminator";
 }
 
 TEST(PayloadWalk, EndsNormallyAtTheTerminatorOrAfterTheSixthName) {
@@ -106,7 +108,7 @@ TEST(PayloadWalk, EndsNormallyAtTheTerminatorOrAfterTheSixthName) {
 
 TEST(PayloadWalk, NeverReadsTheLengthAfterTheSixthEntry) {
   Bytes payload = Payload(std::vector<Bytes>(6, Bytes{'x'}));
-  payload.resize(payload.size() - 4);
+  payload.resize(payload.size() - 4 - kCheckTrailerSize);
   PutLength(&payload, 0xFFFFFFF0u);  // would run far past the end
   const std::vector<Visit> visits = Walk(payload);
   ASSERT_EQ(visits.size(), 6u);
@@ -117,7 +119,7 @@ TEST(PayloadWalk, NeverReadsTheLengthAfterTheSixthEntry) {
 // as an entry), and the walk ends after it. Nothing is read outside.
 TEST(PayloadWalk, EntriesRunningPastTheEndAreBroken) {
   const Bytes good = Payload({Bytes{'g', 'o', 'o', 'd'}});
-  const Bytes goodEntry(good.begin(), good.end() - 4);  // without the terminator
+  const Bytes goodEntry(good.begin(), good.end() - 4 - kCheckTrailerSize);  // entry only
   struct Case {
     const char* name;
     Bytes tail;  // after one sound entry
@@ -161,6 +163,33 @@ TEST(PayloadWalk, EmptyPayloadIsBrokenNotFinished) {
   const std::vector<Visit> visits = Walk({});
   ASSERT_EQ(visits.size(), 1u);
   EXPECT_EQ(visits[0].kind, EntryKind::Broken);
+}
+
+TEST(Crc32, IsTheCommonCrcOverPiecesOfAnySize) {
+  const Bytes digits = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  for (std::size_t split = 0; split <= digits.size(); ++split) {
+    Crc32 crc;
+    crc.Update(std::span(digits).first(split));
+    crc.Update(std::span(digits).subspan(split));
+    EXPECT_EQ(crc.Value(), 0xCBF43926u) << split;
+  }
+}
+
+// Every one-bit change of a small payload is refused, its trailer included,
+// and so is every cut but the one that leaves it whole, without its trailer.
+TEST(PayloadCheck, EveryFlippedBitAndEveryCutIsRefused) {
+  const Bytes payload = Payload({FileOfSize(1363, 1), FileOfSize(741, 2), FileOfSize(2126, 3)});
+  ASSERT_TRUE(PayloadIntact(payload));
+  for (std::size_t bit = 0; bit < payload.size() * 8; ++bit) {
+    Bytes damaged = payload;
+    damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << bit % 8);
+    ASSERT_FALSE(PayloadIntact(damaged)) << "byte " << bit / 8 << " bit " << bit % 8;
+  }
+  for (std::size_t size = 0; size < payload.size(); ++size) {
+    ASSERT_EQ(PayloadIntact(std::span(payload).first(size)),
+              size == payload.size() - kCheckTrailerSize)
+        << size;
+  }
 }
 
 TEST(ExpansionCapacity, IsTheLargestExpandedSizeAndNeverBelowTheMinimum) {

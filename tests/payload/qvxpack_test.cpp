@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_check.h"
 #include "payload/target_names.h"
 #include "tests/payload/corpus.h"
 #include "tests/payload/synthetic_pe.h"
@@ -501,6 +502,9 @@ TEST_F(QvxpackTool, PacksListsVerifiesAndUnpacks) {
   for (std::string_view name : kTargetNames) {
     EXPECT_NE(listing.find(name), std::string::npos) << listing;
   }
+  char value[32];  // the value the installer reads
+  std::snprintf(value, sizeof value, "CRC-32 0x%08X holds", CheckPayload(Read(payload)).stored);
+  EXPECT_NE(listing.find(value), std::string::npos) << listing;
 
   EXPECT_EQ(Run("verify " + payload + Inputs()), 0) << Output();
 
@@ -572,6 +576,7 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   ASSERT_TRUE(pack::ParsePeLayout(built, &pe, &error)) << error;
   pack::ReadField(built, pe.checksumField, 4, &checksum);
   EXPECT_EQ(checksum, pack::PeChecksum(built, pe.checksumField));
+  EXPECT_NE(Output().find("ok check value CRC-32"), std::string::npos) << Output();
   const std::string again = (dir_ / "again.exe").string();
   ASSERT_EQ(Run("build -o " + again + " " + stub + Inputs()), 0) << Output();
   EXPECT_EQ(ResourceOf(Read(again), {16, 1, 1033, {}}), VersionRecord("1.0.0.0", 0x10000, 0));
@@ -594,11 +599,13 @@ TEST_F(QvxpackTool, APayloadBeginningWithMzIsNoExecutable) {
   Write("in0", contents_[0]);
   Bytes payload = LiteralEntry(contents_[0]);
   ASSERT_EQ(Bytes(payload.begin(), payload.begin() + 4), (Bytes{'M', 'Z', 0, 0}));
-  payload.insert(payload.end(), rest.begin() + 4 + firstLength, rest.end());
+  // Written as another tool would, without a check value.
+  payload.insert(payload.end(), rest.begin() + 4 + firstLength, rest.end() - kCheckTrailerSize);
   const std::string path = Write("mz.bin", payload);
 
   ASSERT_EQ(Run("list " + path), 0) << Output();
   EXPECT_NE(Output().find("23117"), std::string::npos) << Output();
+  EXPECT_NE(Output().find("no check value"), std::string::npos) << Output();
   EXPECT_EQ(Run("verify " + path + Inputs()), 0) << Output();
   ASSERT_EQ(Run("unpack " + path + " " + (dir_ / "out").string()), 0) << Output();
   for (std::size_t i = 0; i < kTargetCount; ++i) {
@@ -653,6 +660,13 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   shortEntry.insert(shortEntry.end(), {0x88, 0xF0, 0x27, 0x33, 0x41});
   PutLength(&shortEntry, 0);
   const std::string shortBody = Write("short.bin", shortEntry);
+  // One bit of entry 0's data stream: still a sound walk, but not these bytes.
+  Bytes dataFlip = Read(payload);
+  dataFlip[40] ^= 0x04;
+  const std::string damaged = Write("damaged.bin", dataFlip);
+  Bytes valueFlip = Read(payload);
+  valueFlip[valueFlip.size() - 8] ^= 0x01;  // the entries are sound, only the value differs
+  const std::string badValue = Write("value.bin", valueFlip);
   const std::string out = (dir_ / "result").string();
   fs::remove(payload);
 
@@ -704,6 +718,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"unpack " + huge + " " + out, 1, "claims an expanded size of 4294967295"},
       {"unpack " + corrupt + " " + out, 1, "corrupt"},
       {"verify " + corrupt + Inputs(), 1, "does not expand"},
+      {"list " + damaged, 1, "check value does not hold: stored CRC-32 0x"},
+      {"verify " + badValue + Inputs(), 1, "check value does not hold"},
+      {"unpack " + damaged + " " + out, 1, "check value does not hold"},
       {"expand " + inputs_[1] + " " + out, 1, "not a sound compressed file"},
       {"compress " + (dir_ / "missing").string() + " " + out, 1, "cannot open"},
       {"verify " + truncated + five, 2, "exactly six files"},
@@ -748,8 +765,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   }
   std::vector<std::string> left = Leftovers();
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "empty.bin", "huge.bin", "huge.q",
-                                            "short.bin", "truncated.bin"}))
+  EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "damaged.bin", "empty.bin", "huge.bin",
+                                            "huge.q", "short.bin", "truncated.bin", "value.bin"}))
       << "no partial output may stay behind";
 }
 

@@ -1,6 +1,7 @@
 #include "tools/qvxpack/payload_builder.h"
 
 #include "payload/lz_expand.h"
+#include "payload/payload_check.h"
 #include "tools/qvxpack/lz_compress.h"
 
 namespace qvx::pack {
@@ -64,6 +65,10 @@ bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
     payload->insert(payload->end(), compressed.begin() + sizeof kSignatureHead, compressed.end());
   }
   AppendLittleEndian32(payload, 0);
+  Crc32 crc;
+  crc.Update(*payload);
+  const auto trailer = CheckTrailer(crc.Value());
+  payload->insert(payload->end(), trailer.begin(), trailer.end());
   return true;
 }
 

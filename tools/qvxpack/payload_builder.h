@@ -16,9 +16,10 @@ namespace qvx::pack {
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
 
 // A payload of the given files, in order, each compressed and framed, closed
-// by the terminator. False with the reason in *error when a file or its
-// compressed body is too large for the 32-bit fields. starting, when given,
-// is told the index of each file before it is compressed.
+// by the terminator and followed by its check value (payload_check.h). False
+// with the reason in *error when a file or its compressed body is too large
+// for the 32-bit fields. starting, when given, is told the index of each file
+// before it is compressed.
 bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
                   std::vector<std::uint8_t>* payload, std::string* error,
                   const std::function<void(std::size_t)>& starting = {});

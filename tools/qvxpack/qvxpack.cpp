@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "payload/lz_expand.h"
+#include "payload/payload_check.h"
 #include "payload/payload_reader.h"
 #include "payload/target_names.h"
 #include "tools/qvxpack/build_checks.h"
@@ -49,8 +50,10 @@ constexpr const char* kUsage =
     "    --product-version A.B.C.D  the file and product version of OUT's\n"
     "                           version record (default: the stub's)\n"
     "  list PAYLOAD             list the entries: offset, stored length,\n"
-    "                           expanded size, ratio, target name\n"
-    "  verify PAYLOAD F0..F5    expand every entry and compare it with its file\n"
+    "                           expanded size, ratio, target name; and the\n"
+    "                           check value, if any, and whether it holds\n"
+    "  verify PAYLOAD F0..F5    test the check value, expand every entry and\n"
+    "                           compare it with its file\n"
     "  unpack PAYLOAD DIR       expand every entry into DIR under its target name\n"
     "  --help                   show this text\n"
     "  --version                show qvxpack's version\n"
@@ -124,6 +127,37 @@ bool LoadPayload(const std::string& path, Bytes* file, std::span<const std::uint
     return false;
   }
   return CheckStructure(path, *payload, count, error);
+}
+
+std::string Hex32(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+// What the payload's check value says, as one line of text; false when the
+// payload is damaged: the value does not hold, or the payload ends in neither
+// its terminator nor a check value.
+bool DescribeCheck(std::span<const std::uint8_t> payload, std::string* text) {
+  const qvx::PayloadCheck check = qvx::CheckPayload(payload);
+  switch (check.state) {
+    case qvx::CheckState::Absent:
+      *text = "no check value (the installer takes the payload unchecked)";
+      return true;
+    case qvx::CheckState::Holds:
+      *text = "check value CRC-32 " + Hex32(check.stored) + " holds";
+      return true;
+    case qvx::CheckState::Fails:
+      *text = "check value does not hold: stored CRC-32 " + Hex32(check.stored) + ", computed " +
+              Hex32(check.computed) + ": the payload is corrupt and the installer refuses it";
+      return false;
+    case qvx::CheckState::Unreadable:
+      break;
+  }
+  *text =
+      "check value unreadable: the payload ends in neither its terminator nor a check value "
+      "(cut off or overwritten) and the installer refuses it";
+  return false;
 }
 
 int Compress(const std::string& in, const std::string& out) {
@@ -354,7 +388,10 @@ int List(const std::string& path) {
   } else {
     std::printf("; what follows the sixth entry is never read by the installer\n");
   }
-  return kExitOk;
+  std::string check;
+  const bool intact = DescribeCheck(payload, &check);
+  std::printf("%s\n", check.c_str());
+  return intact ? kExitOk : Fail(path + ": " + check);
 }
 
 int Verify(const std::string& path, const std::vector<std::string>& inputs) {
@@ -367,7 +404,11 @@ int Verify(const std::string& path, const std::vector<std::string>& inputs) {
     return Fail(path + ": holds " + std::to_string(count) + " entries, " +
                 std::to_string(inputs.size()) + " files given");
   }
-  int status = kExitOk;
+  // A damaged payload fails whatever its entries show; they are still
+  // compared, to tell which of them the damage reached.
+  std::string check;
+  int status = DescribeCheck(payload, &check) ? kExitOk : Fail(path + ": " + check);
+  if (status == kExitOk) std::printf("ok %s\n", check.c_str());
   qvx::PayloadWalk walk(payload);
   for (; walk.HasNextEntry(); walk.Advance()) {
     const std::string& input = inputs[walk.Index()];
@@ -396,6 +437,8 @@ int Unpack(const std::string& path, const std::string& dir) {
   std::string error;
   std::size_t count = 0;
   if (!LoadPayload(path, &file, &payload, &count, &error)) return Fail(error);
+  std::string check;
+  if (!DescribeCheck(payload, &check)) return Fail(path + ": " + check);
   // Every entry is expanded before anything is written, so that a corrupt
   // payload leaves no files at all.
   std::vector<Bytes> expanded(count);
