@@ -24,13 +24,26 @@ TEST(StartUpTest, PlatformFamilyComesFromTheLowBytesBits) {
   }
 }
 
+// The caption is the program's file name without its extension, whatever
+// the second byte of its characters.
 TEST(StartUpTest, RefusedPlatformShowsOneMessageAndNothingElse) {
   struct Case {
     std::uint32_t id;
     bool versionFails;  // leaves the record zeroed, which is refused
-  } cases[] = {{0, false}, {0x100, false}, {0xFFFFFF00, false}, {2, true}};
+    std::uint32_t codePage = 1252;
+    const char* program = "C:\\Temp\\QvxSetup.exe";
+    const char* caption = kTitle;
+  } cases[] = {{0, false},
+               {0x100, false},
+               {0xFFFFFF00, false},
+               {2, true},
+               {0, false, 932, "C:\\\x83\x5c\x83\x74\x83\x67\\\x95\x5c.exe", "\x95\x5c"},
+               {0, false, 950, "C:\\Temp\\\xa5\x5c\xa5\x5c.exe", "\xa5\x5c\xa5\x5c"},
+               {0, false, 1252, "C:\\Temp\\\xa5\\Setup.exe", "Setup"}};
   for (const Case& c : cases) {
     Machine m;
+    ASSERT_TRUE(m.sim.SetCodePage(c.codePage));
+    m.sim.system.SetModuleFileName(c.program);
     m.sim.system.SetPlatformId(c.id);
     m.sim.system.FailGetVersion(c.versionFails);
     m.sim.registry.ClearEvents();
@@ -39,7 +52,7 @@ TEST(StartUpTest, RefusedPlatformShowsOneMessageAndNothingElse) {
     const sim::SimMessageBox& box = m.sim.ui.messageBoxes()[0];
     EXPECT_EQ(box.text, "Only Windows 95, 98 or NT4.0");
     EXPECT_EQ(box.owner, 0u);
-    EXPECT_EQ(box.caption, kTitle);
+    EXPECT_EQ(box.caption, c.caption);
     EXPECT_EQ(box.type, kMbOk | kMbIconExclamation);
     EXPECT_TRUE(m.sim.ui.dialogRuns().empty());
     EXPECT_EQ(m.app.platformKind(), 0);

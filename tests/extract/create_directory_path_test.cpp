@@ -68,11 +68,24 @@ struct Case {
   const char* path;
   std::int32_t result;
   const char* createdFolder;  // checked when not null
+  std::uint32_t codePage = 0;  // 0: the row runs in every code page
 };
 
+// The second byte of a double-byte character may be 0x5C: such a byte at the
+// end of a level, or of the parent, is no backslash.
 TEST_F(CreateDirectoryPathTest, ResultsForTypedFolders) {
   fs.AddDrive('A', kDriveRemovable, false);
   const Case cases[] = {
+      {"932, 0x5C ending each missing level", "C:\\Base\\\x83\x5c\\\x95\x5c", 0,
+       "C:\\Base\\\x83\x5c\\\x95\x5c", 932},
+      {"932, parent ending in 0x5C", "C:\\Base\\a\x94\x5c\\Sub", 0, "C:\\Base\\a\x94\x5c\\Sub", 932},
+      {"936, 0x5C at start, middle, end", "C:\\Base\\\x81\x5c\\b\xd5\x5c\\\xb1\x5c", 0,
+       "C:\\Base\\\x81\x5c\\b\xd5\x5c\\\xb1\x5c", 936},
+      {"950, 0x5C at start, middle, end", "C:\\Base\\\xa5\x5c\\b\xa7\x5c\\\xbb\x5c", 0,
+       "C:\\Base\\\xa5\x5c\\b\xa7\x5c\\\xbb\x5c", 950},
+      {"1252, 0xA5 stands alone", "C:\\Base\\\xa5\\x", 0, "C:\\Base\\\xa5\\x", 1252},
+      {"1252, accented letter", "C:\\Programme\\\xdc" "bersicht", 0, "C:\\Programme\\\xdc" "bersicht",
+       1252},
       {"existing folder", "C:\\Base", 0, "C:\\Base"},
       {"existing, other case", "c:\\BASE", 0, nullptr},
       {"drive root", "C:\\", 0, nullptr},
@@ -95,10 +108,14 @@ TEST_F(CreateDirectoryPathTest, ResultsForTypedFolders) {
       {"through a file, two levels", "C:\\Base\\file.txt\\Sub\\Deeper", kErrorPathNotFound,
        nullptr},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(CreateDirectoryPath(system, fs, c.path), c.result) << c.what;
-    if (c.createdFolder) {
-      EXPECT_TRUE(fs.IsFolder(c.createdFolder)) << c.what;
+  for (std::uint32_t codePage : {1252u, 932u, 936u, 949u, 950u}) {
+    ASSERT_TRUE(system.SetCodePage(codePage) && fs.SetCodePage(codePage));
+    for (const Case& c : cases) {
+      if (c.codePage != 0 && c.codePage != codePage) continue;
+      EXPECT_EQ(CreateDirectoryPath(system, fs, c.path), c.result) << codePage << ": " << c.what;
+      if (c.createdFolder) {
+        EXPECT_TRUE(fs.IsFolder(c.createdFolder)) << codePage << ": " << c.what;
+      }
     }
   }
   EXPECT_FALSE(fs.Exists("C:\\Base\\No"));
