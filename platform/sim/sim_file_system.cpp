@@ -169,7 +169,13 @@ std::uint32_t SplitPath(std::uint32_t codePage, const std::string& path,
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const bool isLast = i + 1 == parts.size();
     if (!ValidComponent(codePage, parts[i], allowWildcards && isLast)) return kErrorInvalidName;
-    if (parts[i].size() > kMaxComponent) return kErrorFilenameExcedRange;
+    // A name holds up to 255 characters, not bytes: the file system keeps
+    // names in UTF-16.
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < parts[i].size(); at += CharLength(codePage, parts[i], at)) {
+      ++characters;
+    }
+    if (characters > kMaxComponent) return kErrorFilenameExcedRange;
   }
   *letterOut = letter;
   *partsOut = std::move(parts);

@@ -18,8 +18,12 @@ class SelectionTest : public BrowserTest {
     sim.files.AddFolder("C:\\Program Files");
     sim.SetCodePage(932);
     sim.files.AddFolder("C:\\\x83\x5c\x83\x74\x83\x67\\\x90\x7d\x95\x5c");
+    // 130 two-byte characters: the tree's 259-byte read-back ends inside the last.
+    for (int i = 0; i < 130; ++i) longName += "\x83\x41";
+    ASSERT_TRUE(sim.files.AddFolder(longName));
     sim.SetCodePage(1252);
   }
+  std::string longName = "C:\\";
 };
 
 TEST_F(SelectionTest, FreeSpaceTextFollowsTheKilobyteThresholds) {
@@ -88,6 +92,7 @@ TEST_F(SelectionTest, ReadOutsFollowTheSelectionFreeSpaceOnlyOnNt) {
 
 TEST_F(SelectionTest, BrowseHandsBackTheChosenFolderOnlyOnOk) {
   const char* const kSoftware = "C:\\\x83\x5c\x83\x74\x83\x67\\\x90\x7d\x95\x5c";  // 932
+  const std::string cutName = longName.substr(0, 3 + 2 * 129);
   enum Action { kOk, kCancel, kEscape };
   struct Case {
     const char* target;
@@ -105,6 +110,7 @@ TEST_F(SelectionTest, BrowseHandsBackTheChosenFolderOnlyOnOk) {
       {"C:\\Windows", {"C:\\Program Files", "C:", "A:"}, kCancel, nullptr},
       {"C:\\Windows", {"C:\\Program Files"}, kEscape, nullptr},
       {kSoftware, {"C:", kSoftware}, kOk, kSoftware, 932},
+      {"C:\\Windows", {longName}, kOk, cutName.c_str(), 932},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
