@@ -29,10 +29,30 @@ inline constexpr const char* kProductFiles[] = {"QVX.exe",          "QVX.hlp",  
 inline constexpr char kFileStamp[] = "2004-09-10 16:00:00";
 }  // namespace texts
 
+// What the scenarios name, by the ANSI code page that the run's locale gives
+// (0: a run without a locale). In 932, 936 and 950 the second byte of a
+// two-byte character may be 0x5C, the backslash, or a letter.
+struct LocaleNames {
+  unsigned codePage;
+  // A typed folder of three names with such a 0x5C at their start, in their
+  // middle and at their end.
+  const char* folder;
+  // Two names of sub-folders of `folder` that differ only in a letter-valued
+  // byte: the installation goes into the first, the second is there before.
+  const char* sibling;
+  const char* otherSibling;
+  // The installer's file name without ".exe"; nullptr: the name it was built with.
+  const char* setupName;
+};
+// nullptr for a code page without names.
+const LocaleNames* NamesFor(unsigned codePage);
+
 // The installer and the product files it should install, as Windows paths.
 struct Environment {
   std::string setupExe;
   std::string productFolder;
+  const LocaleNames* names = NamesFor(0);
+  std::string boxCaption = texts::kBoxCaption;  // the installer's file name
 };
 Environment& Env();
 
@@ -73,6 +93,11 @@ void ExpectFilesInstalled(const std::string& folder);
 void ExpectShortcuts(const std::string& folder);
 void ExpectRegistration(const std::string& folder);
 void ExpectNoShortcutsNorRegistration();
+
+// Starts the installer on a machine with an installation in `folder`,
+// expects the question, answers Yes and expects `folder` proposed. Returns
+// the setup dialog, or nullptr.
+HWND StartProposing(SetupRun& run, const std::string& folder);
 
 // Writes the application-path entry that a previous installation leaves.
 bool SeedPreviousInstall(const std::string& folder);
