@@ -5,10 +5,8 @@
 // prefix (tests/wine/run-in-prefix.sh); paths may be given as Linux paths.
 // Exits with 0 when every check of the scenario passed.
 //
-// QVX_CODE_PAGE, when set, is the ANSI code page the run's locale must give:
-// the scenario fails at once when the system has another, and it runs with
-// the names of that code page (LocaleNames), its installer saved under a
-// name of that code page.
+// QVX_CODE_PAGE, when set, is the ANSI code page the run's locale must give
+// (checked first); the scenario then uses that code page's LocaleNames.
 //
 // QVX_PROGRAM_WINEDEBUG, when set, becomes the WINEDEBUG of the programs the
 // driver starts (the installer, the uninstaller) but not of the driver: a
@@ -22,8 +20,6 @@
 #include "scenario_kit.h"
 #include "scenarios.h"
 
-// Checks the code page QVX_CODE_PAGE names and takes its names; copies the
-// installer to its name there.
 static bool UseLocaleNames() {
   char value[16] = {};
   DWORD length = GetEnvironmentVariableA("QVX_CODE_PAGE", value, sizeof value);
@@ -33,8 +29,7 @@ static bool UseLocaleNames() {
               GetACP()))
     return false;
   Env().names = NamesFor(wanted);
-  if (!Expect(Env().names != nullptr, "the scenarios have names for code page %u", wanted))
-    return false;
+  if (!Expect(Env().names != nullptr, "names for code page %u", wanted)) return false;
   if (!Env().names->setupName) return true;
   const std::string copy = std::string("C:\\") + Env().names->setupName + ".exe";
   if (!Expect(CopyFileA(Env().setupExe.c_str(), copy.c_str(), FALSE) != FALSE,

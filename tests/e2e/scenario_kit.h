@@ -29,20 +29,16 @@ inline constexpr const char* kProductFiles[] = {"QVX.exe",          "QVX.hlp",  
 inline constexpr char kFileStamp[] = "2004-09-10 16:00:00";
 }  // namespace texts
 
-// What the scenarios name, by the ANSI code page that the run's locale gives
-// (0: a run without a locale). In 932, 936 and 950 the second byte of a
-// two-byte character may be 0x5C, the backslash, or a letter.
+// What the scenarios name, by the ANSI code page of the run's locale (0: no
+// locale). In 932, 936 and 950 a two-byte character's second byte may be
+// 0x5C or a letter: `folder` has three names with such a 0x5C at their start,
+// middle and end; the siblings (sub-folders of it) differ in a letter byte.
 struct LocaleNames {
   unsigned codePage;
-  // A typed folder of three names with such a 0x5C at their start, in their
-  // middle and at their end.
   const char* folder;
-  // Two names of sub-folders of `folder` that differ only in a letter-valued
-  // byte: the installation goes into the first, the second is there before.
-  const char* sibling;
-  const char* otherSibling;
-  // The installer's file name without ".exe"; nullptr: the name it was built with.
-  const char* setupName;
+  const char* sibling;       // installed into
+  const char* otherSibling;  // there before
+  const char* setupName;     // the installer's file name less ".exe"; nullptr: as built
 };
 // nullptr for a code page without names.
 const LocaleNames* NamesFor(unsigned codePage);

@@ -61,15 +61,8 @@ void InstallDefault() {
   Expect(run.WaitForEnd(), "Close ends the installer");
 
   SetupRun second;
-  if (!Expect(second.Start(), "QvxSetup.exe starts again")) return;
-  HWND box = second.WaitForBox();
-  if (!Expect(box != nullptr, "the second start asks about the previous installation")) return;
-  ExpectText(MessageBoxText(box), texts::kQuestion, "the question");
-  Screenshot(box, "question");
-  AnswerBox(box, IDYES);
-  dialog = second.WaitForDialog();
-  if (!Expect(dialog != nullptr, "the setup dialog appears")) return;
-  ExpectText(ControlText(dialog, 1001), texts::kDefaultFolder, "the proposed folder");
+  dialog = StartProposing(second, texts::kDefaultFolder);
+  if (!dialog) return;
   // Enter after a finished run closes the dialog like Close does.
   if (InstallInto(second, "")) {
     PressButton(dialog, IDOK);

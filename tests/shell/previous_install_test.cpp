@@ -46,9 +46,6 @@ TEST_F(PreviousInstallTest, TakesTheValueUpToItsFirstZeroWithinTheBytesRead) {
       {"260 characters and the zero fit", kRegSz, Bytes(k260, true), k260},
       {"261 characters do not fit", kRegSz, Bytes(k261, true), ""},
       {"another type is still text", kRegExpandSz, Bytes("%X%\\Q", true), "%X%\\Q"},
-      // Taken as stored: its last byte is the second half of a character.
-      {"a double-byte folder", kRegSz, Bytes("C:\\\x83\x5c\x83\x74\x83\x67\\\x95\x5c", true),
-       "C:\\\x83\x5c\x83\x74\x83\x67\\\x95\x5c"},
       {"binary stops at a zero", kRegBinary, Bytes(std::string("C:\\Q\0xy", 7), false), "C:\\Q"},
       // Without a zero the text ends with the value, never past the buffer.
       {"no zero at all", kRegBinary, Bytes("C:\\Q", false), "C:\\Q"},
