@@ -8,6 +8,7 @@
 #include "app/setup_dialog.h"
 #include "payload/payload_archive.h"
 #include "payload/target_names.h"
+#include "platform/ansi_path.h"
 #include "shell/product_shortcut.h"
 #include "shell/registration.h"
 #include "shell/shell_folders.h"
@@ -62,12 +63,9 @@ std::string TrimBlanks(const std::string& text) {
 // dropped (the folder that gets created is the trimmed one, so the files,
 // shortcuts and registry entries must name that one too), then one trailing
 // backslash removed, and with it any blanks it stood behind ("D:\Q \").
-std::string RunFolder(const std::string& text) {
+std::string RunFolder(System& system, const std::string& text) {
   std::string folder = TrimBlanks(text);
-  if (!folder.empty() && folder.back() == '\\') {
-    folder.pop_back();
-    folder = TrimBlanks(folder);
-  }
+  if (RemoveTrailingBackslash(system, folder)) folder = TrimBlanks(folder);
   return folder;
 }
 
@@ -117,9 +115,9 @@ void InstallRun(SetupDialog& dialog) {
   dialog.installing = true;
 
   ShellFolders shellFolders = ReadShellFolders(platform.registry);
-  std::string folder = RunFolder(dialog.FolderText());
+  std::string folder = RunFolder(platform.system, dialog.FolderText());
 
-  std::int32_t code = CreateDirectoryPath(platform.files, folder);
+  std::int32_t code = CreateDirectoryPath(platform.system, platform.files, folder);
   if (code != 0) {
     std::string message = kCannotCreateDirectory;
     if (code == kPathTooLongResult) message += kPathTooLong;

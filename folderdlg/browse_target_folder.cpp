@@ -1,6 +1,7 @@
 #include "folderdlg/browse_target_folder.h"
 
 #include "folderdlg/folder_browse_dialog.h"
+#include "platform/ansi_path.h"
 
 namespace qvx {
 
@@ -14,7 +15,7 @@ void BrowseTargetFolder(Application& app, WindowHandle owner, int platformKind,
 
   targetFolder = dialog.selectedFolder;
   // One character is never shortened: an empty start comes back as "\".
-  if (targetFolder.size() >= 2 && targetFolder.back() == '\\') targetFolder.pop_back();
+  if (targetFolder.size() >= 2) RemoveTrailingBackslash(app.platform().system, targetFolder);
   targetEdit.SetText(targetFolder);
 }
 

@@ -74,7 +74,10 @@ class FolderBrowseDialog : public Dialog {
   TreeItem Placeholder(TreeItem item);
   // Deletes the item's placeholder and reads its folder, when it has one.
   void ReadIfUnread(TreeItem item);
+  // The item's text in whole characters of the system's code page.
+  std::string ItemText(TreeItem item);
   TreeView& tree() const { return app().platform().treeView; }
+  System& system() const { return app().platform().system; }
 
   int platformKind_;
 };

@@ -3,22 +3,11 @@
 #include <string_view>
 
 #include "folderdlg/folder_browse_dialog.h"
+#include "platform/ansi_path.h"
 
 namespace qvx {
 
 namespace {
-
-// Folder names match whatever the case of their letters A to Z; other bytes
-// (the code page's accented letters among them) must be equal.
-char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 
 // A sub-folder the tree lists: a directory, not "." or "..", and not a system
 // folder. Hidden folders are listed; plain files never are.
@@ -30,10 +19,17 @@ bool IsListedFolder(const FindData& entry) {
 
 }  // namespace
 
+std::string FolderBrowseDialog::ItemText(TreeItem item) {
+  // A name longer than the control's read-back buffer comes back cut, maybe
+  // inside a character; its lead byte alone would swallow the backslash that
+  // follows it in a path.
+  return std::string(WithoutSplitCharacter(system(), tree().GetItemText(folderTree.hwnd(), item)));
+}
+
 std::string FolderBrowseDialog::GetItemPath(TreeItem item) {
   std::string path;
   for (; item != kNoItem; item = tree().GetNextItem(folderTree.hwnd(), item, kTvgnParent)) {
-    path = tree().GetItemText(folderTree.hwnd(), item) + "\\" + path;
+    path = ItemText(item) + "\\" + path;
   }
   return path;
 }
@@ -78,7 +74,7 @@ void FolderBrowseDialog::AddPlaceholder(TreeItem item) {
 
 TreeItem FolderBrowseDialog::Placeholder(TreeItem item) {
   TreeItem child = tree().GetNextItem(folderTree.hwnd(), item, kTvgnChild);
-  if (child == kNoItem || !tree().GetItemText(folderTree.hwnd(), child).empty()) return kNoItem;
+  if (child == kNoItem || !ItemText(child).empty()) return kNoItem;
   return child;
 }
 
@@ -92,7 +88,10 @@ void FolderBrowseDialog::ReadIfUnread(TreeItem item) {
 TreeItem FolderBrowseDialog::FindChildItem(TreeItem parent, const std::string& name, bool open) {
   WindowHandle treeWindow = folderTree.hwnd();
   TreeItem match = tree().GetNextItem(treeWindow, parent, kTvgnChild);
-  while (match != kNoItem && !EqualIgnoringAsciiCase(tree().GetItemText(treeWindow, match), name)) {
+  // Folder names match whatever the case of their letters A to Z; other
+  // characters (the code page's accented letters, double-byte ones) must be
+  // equal.
+  while (match != kNoItem && !EqualIgnoringAsciiCase(system(), ItemText(match), name)) {
     match = tree().GetNextItem(treeWindow, match, kTvgnNext);
   }
   if (match != kNoItem && open) {
@@ -107,7 +106,7 @@ TreeItem FolderBrowseDialog::FindItemByPath(const std::string& path) {
   TreeItem item = kNoItem;
   std::string_view rest = path;
   while (!rest.empty()) {
-    std::size_t slash = rest.find('\\');
+    std::size_t slash = FindFirstBackslash(system(), rest);
     std::string_view component = rest.substr(0, slash);
     rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
     item = FindChildItem(item, std::string(component), !rest.empty());

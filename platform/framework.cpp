@@ -2,13 +2,15 @@
 
 #include <algorithm>
 
+#include "platform/ansi_path.h"
+
 namespace qvx {
 
 std::string Application::Title() const {
   std::string path = platform_.system.GetModuleFileNameA();
-  std::size_t slash = path.find_last_of("\\/:");
+  std::size_t slash = FindLastOf(platform_.system, path, "\\/:");
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::size_t dot = name.rfind('.');
+  std::size_t dot = FindLastOf(platform_.system, name, ".");
   if (dot != std::string::npos) name.resize(dot);
   return name;
 }

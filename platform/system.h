@@ -1,5 +1,6 @@
 // Process-wide services: version, error mode, the Windows directory, the
-// program's own file and resources, global memory, sound.
+// program's own file and resources, global memory, sound, and the lead-byte
+// test of the system's code page.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,10 @@ class System {
   // The full path of the running program (GetModuleFileNameA of the null module).
   virtual std::string GetModuleFileNameA() = 0;
   virtual void Beep(std::uint32_t frequency, std::uint32_t duration) = 0;
+  // IsDBCSLeadByte: whether `byte` opens a two-byte character in the system's
+  // ANSI code page (932, 936, 949 and 950 have such characters; a
+  // single-byte code page has none).
+  virtual bool IsDBCSLeadByte(std::uint8_t byte) = 0;
 
   virtual void* GlobalAlloc(std::uint32_t flags, std::size_t bytes) = 0;
   virtual void GlobalFree(void* memory) = 0;

@@ -29,14 +29,35 @@ constexpr std::uint64_t kTicksPerDay = 86'400 * kTicksPerSecond;
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-std::string UpperText(std::string_view text) {
+// The byte count of the character at `at` in the code page; a lead byte at
+// the very end stands alone.
+std::size_t CharLength(std::uint32_t codePage, std::string_view text, std::size_t at) {
+  return IsLeadByteOf(codePage, static_cast<std::uint8_t>(text[at])) && at + 1 < text.size() ? 2
+                                                                                             : 1;
+}
+
+// Single-byte letters in capitals; the bytes of a two-byte character as they
+// are, so that 0x83 0x41 and 0x83 0x61 stay two names.
+std::string UpperText(std::uint32_t codePage, std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = Upper(c);
+  for (std::size_t at = 0; at < out.size();) {
+    const std::size_t length = CharLength(codePage, out, at);
+    if (length == 1) out[at] = Upper(out[at]);
+    at += length;
+  }
   return out;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && UpperText(a) == UpperText(b);
+bool SameName(std::uint32_t codePage, std::string_view a, std::string_view b) {
+  return a.size() == b.size() && UpperText(codePage, a) == UpperText(codePage, b);
+}
+
+// The first backslash character at or after `from`, or npos.
+std::size_t FindSeparator(std::uint32_t codePage, std::string_view text, std::size_t from) {
+  for (std::size_t at = from; at < text.size(); at += CharLength(codePage, text, at)) {
+    if (text[at] == '\\') return at;
+  }
+  return std::string_view::npos;
 }
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -58,8 +79,10 @@ bool HasWildcard(std::string_view name) {
   return name.find_first_of("*?") != std::string_view::npos;
 }
 
-bool ValidComponent(std::string_view name, bool allowWildcards) {
-  for (char c : name) {
+bool ValidComponent(std::uint32_t codePage, std::string_view name, bool allowWildcards) {
+  // The second byte of a two-byte character may be any of these.
+  for (std::size_t at = 0; at < name.size(); at += CharLength(codePage, name, at)) {
+    const char c = name[at];
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20) return false;
     if (std::strchr("<>:\"|", c) != nullptr) return false;
@@ -94,8 +117,9 @@ bool MatchesPattern(std::string_view pattern, std::string_view name) {
 bool EndsWithPath(const std::string& path, const std::string& suffix) {
   if (suffix.empty()) return true;
   if (suffix.size() > path.size()) return false;
-  std::string tail = UpperText(std::string_view(path).substr(path.size() - suffix.size()));
-  std::string want = UpperText(suffix);
+  std::string tail =
+      UpperText(kWesternCodePage, std::string_view(path).substr(path.size() - suffix.size()));
+  std::string want = UpperText(kWesternCodePage, suffix);
   std::replace(tail.begin(), tail.end(), '/', '\\');
   std::replace(want.begin(), want.end(), '/', '\\');
   return tail == want;
@@ -104,8 +128,9 @@ bool EndsWithPath(const std::string& path, const std::string& suffix) {
 // Takes a path apart into its drive letter and normalised components:
 // separators either way, "." and ".." resolved, the last component without
 // trailing dots and spaces, each component checked for invalid characters.
-std::uint32_t SplitPath(const std::string& path, const std::string& currentDirectory,
-                        bool allowWildcards, char* letterOut, std::vector<std::string>* partsOut) {
+std::uint32_t SplitPath(std::uint32_t codePage, const std::string& path,
+                        const std::string& currentDirectory, bool allowWildcards, char* letterOut,
+                        std::vector<std::string>* partsOut) {
   if (path.empty()) return kErrorPathNotFound;
   std::string text = path;
   std::replace(text.begin(), text.end(), '/', '\\');
@@ -125,7 +150,7 @@ std::uint32_t SplitPath(const std::string& path, const std::string& currentDirec
   std::vector<std::string> parts;
   std::size_t start = 0;
   while (start <= rest.size()) {
-    std::size_t end = rest.find('\\', start);
+    std::size_t end = FindSeparator(codePage, rest, start);
     if (end == std::string::npos) end = rest.size();
     std::string part = rest.substr(start, end - start);
     if (part == "..") {
@@ -143,8 +168,14 @@ std::uint32_t SplitPath(const std::string& path, const std::string& currentDirec
   }
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const bool isLast = i + 1 == parts.size();
-    if (!ValidComponent(parts[i], allowWildcards && isLast)) return kErrorInvalidName;
-    if (parts[i].size() > kMaxComponent) return kErrorFilenameExcedRange;
+    if (!ValidComponent(codePage, parts[i], allowWildcards && isLast)) return kErrorInvalidName;
+    // A name holds up to 255 characters, not bytes: the file system keeps
+    // names in UTF-16.
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < parts[i].size(); at += CharLength(codePage, parts[i], at)) {
+      ++characters;
+    }
+    if (characters > kMaxComponent) return kErrorFilenameExcedRange;
   }
   *letterOut = letter;
   *partsOut = std::move(parts);
@@ -176,9 +207,9 @@ struct SimFileSystem::Node {
   std::vector<std::shared_ptr<Node>> children;
   std::uint64_t serial = 0;
 
-  std::shared_ptr<Node> Child(std::string_view childName) const {
+  std::shared_ptr<Node> Child(std::uint32_t codePage, std::string_view childName) const {
     for (const auto& child : children) {
-      if (SameName(child->name, childName)) return child;
+      if (SameName(codePage, child->name, childName)) return child;
     }
     return nullptr;
   }
@@ -285,7 +316,7 @@ std::uint32_t SimFileSystem::Resolve(const std::string& path, bool allowWildcard
                                      Resolved* out) const {
   char letter = 0;
   std::vector<std::string> parts;
-  if (std::uint32_t error = SplitPath(path, currentDirectory_, allowWildcards, &letter, &parts)) {
+  if (std::uint32_t error = SplitPath(codePage_, path, currentDirectory_, allowWildcards, &letter, &parts)) {
     return error;
   }
   Drive* drive = FindDrive(letter);
@@ -301,12 +332,12 @@ std::uint32_t SimFileSystem::Resolve(const std::string& path, bool allowWildcard
   }
   std::shared_ptr<Node> folder = drive->root;
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    folder = folder->Child(parts[i]);
+    folder = folder->Child(codePage_, parts[i]);
     if (!folder || !folder->directory) return kErrorPathNotFound;
   }
   out->parent = folder;
   out->leaf = parts.back();
-  out->node = HasWildcard(out->leaf) ? nullptr : folder->Child(out->leaf);
+  out->node = HasWildcard(out->leaf) ? nullptr : folder->Child(codePage_, out->leaf);
   return kErrorSuccess;
 }
 
@@ -721,12 +752,12 @@ std::shared_ptr<SimFileSystem::Node> SimFileSystem::MakeFolders(const std::strin
   if (path.size() < 2 || path[1] != ':') return nullptr;
   char letter = 0;
   std::vector<std::string> parts;
-  if (SplitPath(path, currentDirectory_, false, &letter, &parts) != kErrorSuccess) return nullptr;
+  if (SplitPath(codePage_, path, currentDirectory_, false, &letter, &parts) != kErrorSuccess) return nullptr;
   Drive* drive = FindDrive(letter);
   if (!drive) return nullptr;
   std::shared_ptr<Node> folder = drive->root;
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    std::shared_ptr<Node> child = folder->Child(parts[i]);
+    std::shared_ptr<Node> child = folder->Child(codePage_, parts[i]);
     if (!child) {
       child = NewNode(parts[i], true, i + 1 == parts.size() ? attributes : 0);
       folder->children.push_back(child);
@@ -736,6 +767,12 @@ std::shared_ptr<SimFileSystem::Node> SimFileSystem::MakeFolders(const std::strin
     folder = child;
   }
   return folder;
+}
+
+bool SimFileSystem::SetCodePage(std::uint32_t codePage) {
+  if (!IsKnownCodePage(codePage)) return false;
+  codePage_ = codePage;
+  return true;
 }
 
 bool SimFileSystem::AddFolder(const std::string& path, std::uint32_t attributes) {
@@ -754,13 +791,17 @@ bool SimFileSystem::AddFile(const std::string& path, const std::vector<std::uint
                             std::uint32_t attributes) {
   std::string text = path;
   std::replace(text.begin(), text.end(), '/', '\\');
-  const std::size_t slash = text.find_last_of('\\');
+  std::size_t slash = std::string::npos;
+  for (std::size_t at = FindSeparator(codePage_, text, 0); at != std::string::npos;
+       at = FindSeparator(codePage_, text, at + 1)) {
+    slash = at;
+  }
   if (slash == std::string::npos || slash + 1 == text.size()) return false;
   const std::string name = text.substr(slash + 1);
-  if (!ValidComponent(name, false)) return false;
+  if (!ValidComponent(codePage_, name, false)) return false;
   std::shared_ptr<Node> folder = MakeFolders(text.substr(0, slash), 0);
   if (!folder) return false;
-  std::shared_ptr<Node> node = folder->Child(name);
+  std::shared_ptr<Node> node = folder->Child(codePage_, name);
   if (node && node->directory) return false;
   if (!node) {
     node = NewNode(name, false, 0);
@@ -824,8 +865,8 @@ std::uint32_t SimFileSystem::Attributes(const std::string& path) const {
 std::vector<std::shared_ptr<SimFileSystem::Node>> SimFileSystem::Ordered(const Node& folder) const {
   std::vector<std::shared_ptr<Node>> children = folder.children;
   if (listingOrder_ == ListingOrder::ByName) {
-    std::stable_sort(children.begin(), children.end(), [](const auto& a, const auto& b) {
-      return UpperText(a->name) < UpperText(b->name);
+    std::stable_sort(children.begin(), children.end(), [&](const auto& a, const auto& b) {
+      return UpperText(codePage_, a->name) < UpperText(codePage_, b->name);
     });
   } else {
     std::stable_sort(children.begin(), children.end(),

@@ -8,7 +8,7 @@
 //   reports. A drive letter that was never added does not exist.
 // - Folders and files with attributes (read-only, hidden, system, directory,
 //   archive) and the three FileTimes. Names keep their case and compare
-//   case-insensitively; '\\' and '/' are both separators; repeated separators
+//   case-insensitively (the letters A to Z); '\\' and '/' are both separators; repeated separators
 //   collapse; "." and ".." are resolved; trailing dots and spaces of the last
 //   component are dropped. A component holding < > : " | ? * or a control
 //   character fails with error 123. Relative paths start at the current
@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/sim/sim_code_page.h"
 
 namespace qvx::sim {
 
@@ -151,6 +152,13 @@ class SimFileSystem : public FileSystem {
   // The folder relative paths start from.
   bool SetCurrentDirectory(const std::string& path);
 
+  // --- Code page ------------------------------------------------------------
+  // Paths are text of the system's ANSI code page (sim_code_page.h; 1252
+  // unless set): the second byte of a two-byte character is never a
+  // separator, a letter to fold or a character to refuse. False, and no
+  // change, for a code page the simulation does not know.
+  bool SetCodePage(std::uint32_t codePage);
+
   // --- Time -----------------------------------------------------------------
   // The clock that stamps files created and written from now on.
   void SetNow(const FileTime& now) { now_ = now; }
@@ -209,6 +217,7 @@ class SimFileSystem : public FileSystem {
   std::uintptr_t nextHandle_ = 0x100;
   std::uint64_t nextSerial_ = 1;
   ListingOrder listingOrder_ = ListingOrder::ByName;
+  std::uint32_t codePage_ = kWesternCodePage;
 };
 
 }  // namespace qvx::sim

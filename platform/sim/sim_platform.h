@@ -21,6 +21,12 @@ struct SimPlatform {
   SimTreeView treeView{ui};
 
   Platform platform() { return Platform{system, files, registry, shellLink, ui, treeView}; }
+
+  // The machine's ANSI code page, for the lead-byte test and for the paths
+  // of the file system alike.
+  bool SetCodePage(std::uint32_t codePage) {
+    return system.SetCodePage(codePage) && files.SetCodePage(codePage);
+  }
 };
 
 }  // namespace qvx::sim

@@ -44,6 +44,12 @@ std::uint32_t SimSystem::SetErrorMode(std::uint32_t mode) {
   return previous;
 }
 
+bool SimSystem::SetCodePage(std::uint32_t codePage) {
+  if (!IsKnownCodePage(codePage)) return false;
+  codePage_ = codePage;
+  return true;
+}
+
 void SimSystem::Beep(std::uint32_t frequency, std::uint32_t duration) {
   beeps_.emplace_back(frequency, duration);
 }

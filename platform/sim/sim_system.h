@@ -1,8 +1,8 @@
 // Process-wide services for the host tests: a settable Windows version that
 // takes only the record sizes that version takes, the error mode as set, the
 // Windows directory and the program's own path, a log of beeps, global memory
-// that tracks every live block and can refuse one, and resources served from
-// bytes the test provides.
+// that tracks every live block and can refuse one, resources served from
+// bytes the test provides, and the system's ANSI code page (1252 unless set).
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/sim/sim_code_page.h"
 #include "platform/system.h"
 
 namespace qvx::sim {
@@ -34,6 +35,7 @@ class SimSystem : public System {
   std::string GetWindowsDirectoryA() override { return windowsDirectory_; }
   std::string GetModuleFileNameA() override { return moduleFileName_; }
   void Beep(std::uint32_t frequency, std::uint32_t duration) override;
+  bool IsDBCSLeadByte(std::uint8_t byte) override { return IsLeadByteOf(codePage_, byte); }
   void* GlobalAlloc(std::uint32_t flags, std::size_t bytes) override;
   void GlobalFree(void* memory) override;
   std::span<const std::uint8_t> LockRcData(int id) override;
@@ -62,6 +64,12 @@ class SimSystem : public System {
   // --- Paths ----------------------------------------------------------------
   void SetWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
   void SetModuleFileName(const std::string& path) { moduleFileName_ = path; }
+
+  // --- Code page ------------------------------------------------------------
+  // One of the code pages of sim_code_page.h; false (and no change) for any
+  // other, as a machine cannot run in a code page it does not have.
+  bool SetCodePage(std::uint32_t codePage);
+  std::uint32_t CodePage() const { return codePage_; }
 
   // --- Sound ----------------------------------------------------------------
   // (frequency, duration) of every Beep, in order.
@@ -93,6 +101,7 @@ class SimSystem : public System {
   std::vector<std::uint32_t> errorModeCalls_;
   std::string windowsDirectory_ = "C:\\WINDOWS";
   std::string moduleFileName_ = "C:\\Temp\\QvxSetup.exe";
+  std::uint32_t codePage_ = kWesternCodePage;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> beeps_;
   std::map<const void*, std::unique_ptr<std::uint8_t[]>> blockMemory_;
   std::map<const void*, std::size_t> blocks_;

@@ -1,6 +1,7 @@
 #include "platform/sim/sim_tree_view.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "platform/sim/sim_templates.h"
 #include "platform/win_values.h"
@@ -270,20 +271,24 @@ void SimTreeView::ImageList_Destroy(ImageList images) {
 TreeItem SimTreeView::FindItem(WindowHandle tree, const std::string& path) const {
   const Tree* t = FindTree(tree);
   if (t == nullptr) return kNoItem;
+  // Each level takes the child whose whole text comes next, followed by a
+  // backslash or the end; so a text whose last byte is 0x5C (the second
+  // byte of a double-byte character) is found without knowing the code page.
   TreeItem item = kNoItem;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string::npos) end = path.size();
-    const std::string name = path.substr(start, end - start);
+  std::string_view rest = path;
+  while (true) {
     const std::vector<TreeItem>& siblings = item == kNoItem ? t->roots : t->items.at(item).children;
-    auto match = std::find_if(siblings.begin(), siblings.end(),
-                              [&](TreeItem s) { return t->items.at(s).text == name; });
+    auto match = std::find_if(siblings.begin(), siblings.end(), [&](TreeItem s) {
+      const std::string& text = t->items.at(s).text;
+      return rest.substr(0, text.size()) == text &&
+             (rest.size() == text.size() || rest[text.size()] == '\\');
+    });
     if (match == siblings.end()) return kNoItem;
     item = *match;
-    start = end + 1;
+    const std::size_t used = t->items.at(item).text.size();
+    if (used == rest.size()) return item;
+    rest = rest.substr(used + 1);
   }
-  return item;
 }
 
 std::vector<std::string> SimTreeView::ChildTexts(WindowHandle tree, TreeItem item) const {

@@ -40,6 +40,7 @@ class Win32System final : public System {
   std::string GetWindowsDirectoryA() override;
   std::string GetModuleFileNameA() override;
   void Beep(std::uint32_t frequency, std::uint32_t duration) override;
+  bool IsDBCSLeadByte(std::uint8_t byte) override;
   void* GlobalAlloc(std::uint32_t flags, std::size_t bytes) override;
   void GlobalFree(void* memory) override;
   std::span<const std::uint8_t> LockRcData(int id) override;

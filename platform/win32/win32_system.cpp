@@ -47,6 +47,8 @@ void Win32System::Beep(std::uint32_t frequency, std::uint32_t duration) {
   ::Beep(frequency, duration);
 }
 
+bool Win32System::IsDBCSLeadByte(std::uint8_t byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
 void* Win32System::GlobalAlloc(std::uint32_t flags, std::size_t bytes) {
   return ::GlobalAlloc(flags, bytes);
 }

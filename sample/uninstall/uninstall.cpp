@@ -143,12 +143,14 @@ HandOver HandOverToCopy(const char* selfPath, const char* folder) {
   char handles[48];
   wsprintfA(handles, "%lu %lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)),
             static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(ready)));
+  // The folder is the last operand and its quotation runs to the end of the
+  // line, unclosed: a closing quotation mark right after a byte 0x5C (the
+  // backslash of a root such as C:\, or the second byte of a double-byte
+  // character at the end of a name) would read as an escaped quotation mark
+  // to a parser that does not know the code page, and doubling that byte
+  // would break a parser that does.
   TextBuffer<3 * MAX_PATH> command("\"");
   command.Append(copy.Get()).Append("\" /finish ").Append(handles).Append(" \"").Append(folder);
-  // A backslash right before the closing quotation mark would escape it: a
-  // root such as C:\ goes with its backslash doubled and arrives as C:\.
-  if (IsDriveRoot(folder)) command.Append("\\");
-  command.Append("\"");
 
   // The copy's current folder is the temp folder, not its own one, which it
   // removes at its end.

@@ -90,18 +90,40 @@ TEST(InstallRunTest, SuccessfulRunInstallsAndAnyWayOutEndsWithCancel) {
 
 // The folder is the edit's text less surrounding blanks and one trailing
 // backslash, for the files, the shortcuts and the registry alike; blanks that
-// the backslash stood behind go too, as the folder created has none.
+// the backslash stood behind go too, as the folder created has none. In a
+// double-byte code page a folder may end in a character whose second byte
+// is 0x5C, which is no backslash.
 TEST(InstallRunTest, TypedFolderIsTrimmedAndLosesOneTrailingBackslash) {
-  for (const char* typed : {"D:\\My Tools\\Quorvex\\", "  D:\\My Tools\\Quorvex \t",
-                            "D:\\My Tools\\Quorvex \\ ", "\rD:\\My Tools\\Quorvex\r\n"}) {
+  const char* const kTools = "D:\\My Tools\\Quorvex";
+  const char* const kSoftware = "D:\\\x83\x5c\x83\x74\x83\x67\\\x90\x7d\x95\x5c";  // 932
+  const char* const kBig5 = "D:\\\xa5\x5c\\b\xa7\x5c\\\xbb\x5c";
+  const struct {
+    std::uint32_t codePage;
+    std::string typed;
+    const char* folder;
+  } cases[] = {
+      {1252, "D:\\My Tools\\Quorvex\\", kTools},
+      {1252, "  D:\\My Tools\\Quorvex \t", kTools},
+      {1252, "D:\\My Tools\\Quorvex \\ ", kTools},
+      {1252, "\rD:\\My Tools\\Quorvex\r\n", kTools},
+      {932, "D:\\My Tools\\Quorvex\\", kTools},
+      {932, kSoftware, kSoftware},
+      {932, std::string(kSoftware) + "\\", kSoftware},
+      {950, kBig5, kBig5},
+      {950, std::string(kBig5) + "\\", kBig5},
+      {1252, "D:\\Programme\\\xdc" "bersicht\\", "D:\\Programme\\\xdc" "bersicht"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
     Machine m;
+    ASSERT_TRUE(m.sim.SetCodePage(c.codePage));
     m.Run([&](sim::SimDialogDriver& user, SetupDialog& dialog) {
-      user.Type(kIdFolderEdit, typed);
+      user.Type(kIdFolderEdit, c.typed);
       user.Click(kOk);
-      EXPECT_EQ(dialog.TargetFolder, "D:\\My Tools\\Quorvex");
+      EXPECT_EQ(dialog.TargetFolder, c.folder);
       user.PressEscape();
     });
-    ExpectInstalledInto(m, "D:\\My Tools\\Quorvex");
+    ExpectInstalledInto(m, c.folder);
   }
 }
 

@@ -26,7 +26,9 @@ TEST(StartUpTest, PlatformFamilyComesFromTheLowBytesBits) {
 }
 
 // A refused platform, and on an accepted one a damaged payload (one bit
-// flipped in the middle of an entry's data) or none at all.
+// flipped in the middle of an entry's data) or none at all. The caption is
+// the program's file name without its extension, whatever the second byte of
+// its characters.
 TEST(StartUpTest, RefusedPlatformOrDamagedPayloadShowsOneMessageAndNothingElse) {
   constexpr char kRefused[] = "Only Windows 95, 98 or NT4.0";
   constexpr char kDamaged[] =
@@ -40,15 +42,23 @@ TEST(StartUpTest, RefusedPlatformOrDamagedPayloadShowsOneMessageAndNothingElse) 
     bool versionFails;  // leaves the record zeroed, which is refused
     std::vector<std::uint8_t> payload;
     const char* message;
+    std::uint32_t codePage = 1252;
+    const char* program = "C:\\Temp\\QvxSetup.exe";
+    const char* caption = kTitle;
   } cases[] = {{0, false, good, kRefused},
                {0x100, false, good, kRefused},
                {0xFFFFFF00, false, good, kRefused},
                {2, true, good, kRefused},
                {0, false, flipped, kRefused},
                {2, false, flipped, kDamaged},
-               {1, false, {}, kDamaged}};
+               {1, false, {}, kDamaged},
+               {0, false, good, kRefused, 932, "C:\\\x83\x5c\x83\x74\x83\x67\\\x95\x5c.exe", "\x95\x5c"},
+               {2, false, flipped, kDamaged, 950, "C:\\Temp\\\xa5\x5c\xa5\x5c.exe", "\xa5\x5c\xa5\x5c"},
+               {0, false, good, kRefused, 1252, "C:\\Temp\\\xa5\\Setup.exe", "Setup"}};
   for (const Case& c : cases) {
     Machine m;
+    ASSERT_TRUE(m.sim.SetCodePage(c.codePage));
+    m.sim.system.SetModuleFileName(c.program);
     m.sim.system.SetPlatformId(c.id);
     m.sim.system.FailGetVersion(c.versionFails);
     m.sim.system.SetResource(129, c.payload);
@@ -58,7 +68,7 @@ TEST(StartUpTest, RefusedPlatformOrDamagedPayloadShowsOneMessageAndNothingElse) 
     const sim::SimMessageBox& box = m.sim.ui.messageBoxes()[0];
     EXPECT_EQ(box.text, c.message);
     EXPECT_EQ(box.owner, 0u);
-    EXPECT_EQ(box.caption, kTitle);
+    EXPECT_EQ(box.caption, c.caption);
     EXPECT_EQ(box.type, kMbOk | kMbIconExclamation);
     EXPECT_TRUE(m.sim.ui.dialogRuns().empty());
     EXPECT_EQ(m.app.platformKind(), 0);

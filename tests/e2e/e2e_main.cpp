@@ -5,16 +5,40 @@
 // prefix (tests/wine/run-in-prefix.sh); paths may be given as Linux paths.
 // Exits with 0 when every check of the scenario passed.
 //
+// QVX_CODE_PAGE, when set, is the ANSI code page the run's locale must give
+// (checked first); the scenario then uses that code page's LocaleNames.
+//
 // QVX_PROGRAM_WINEDEBUG, when set, becomes the WINEDEBUG of the programs the
 // driver starts (the installer, the uninstaller) but not of the driver: a
 // relay trace of them without the driver's own polling.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "check.h"
 #include "processes.h"
 #include "scenario_kit.h"
 #include "scenarios.h"
+
+static bool UseLocaleNames() {
+  char value[16] = {};
+  DWORD length = GetEnvironmentVariableA("QVX_CODE_PAGE", value, sizeof value);
+  if (length == 0 || length >= sizeof value) return true;
+  const unsigned wanted = static_cast<unsigned>(strtoul(value, nullptr, 10));
+  if (!Expect(GetACP() == wanted, "the system's ANSI code page is %u (it is %u)", wanted,
+              GetACP()))
+    return false;
+  Env().names = NamesFor(wanted);
+  if (!Expect(Env().names != nullptr, "names for code page %u", wanted)) return false;
+  if (!Env().names->setupName) return true;
+  const std::string copy = std::string("C:\\") + Env().names->setupName + ".exe";
+  if (!Expect(CopyFileA(Env().setupExe.c_str(), copy.c_str(), FALSE) != FALSE,
+              "the installer is saved as %s", copy.c_str()))
+    return false;
+  Env().setupExe = copy;
+  Env().boxCaption = Env().names->setupName;
+  return true;
+}
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -30,6 +54,7 @@ int main(int argc, char** argv) {
     SetEnvironmentVariableA("WINEDEBUG", programDebug);
   Env().setupExe = WindowsPathOf(argv[2]);
   Env().productFolder = WindowsPathOf(argv[3]);
+  if (!UseLocaleNames()) return 1;
   for (const Scenario& scenario : kScenarios) {
     if (strcmp(scenario.name, argv[1]) != 0) continue;
     printf("scenario %s\n", scenario.name);

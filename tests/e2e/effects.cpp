@@ -121,8 +121,8 @@ bool ReadShellLink(const std::string& path, std::string& target, std::string& de
 }
 
 bool CreateFolderPath(const std::string& path) {
-  for (size_t slash = path.find('\\', 3); slash != std::string::npos;
-       slash = path.find('\\', slash + 1))
-    CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+  // By characters: a 0x5C byte may end a double-byte character.
+  for (const char* c = path.c_str() + 3; *c; c = CharNextA(c))
+    if (*c == '\\') CreateDirectoryA(path.substr(0, c - path.c_str()).c_str(), nullptr);
   return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }

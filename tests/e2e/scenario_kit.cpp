@@ -6,6 +6,22 @@
 #include "effects.h"
 #include "ui_probe.h"
 
+const LocaleNames* NamesFor(unsigned codePage) {
+  // As byte escapes, so the bytes are exact. In each double-byte row the
+  // pairs ending in 0x5C and the two siblings are defined characters of
+  // that code page (932: 83 5C, 95 5C, 94 5C; siblings 83 61 and 83 41).
+  static const LocaleNames kNames[] = {
+      {0, "C:\\My Tools\\Quorvex Test", "Beta", "Alpha", nullptr},
+      {1252, "C:\\Programme\\\xdc" "bersicht", "Beta", "Alpha", nullptr},
+      {932, "C:\\\x83\x5c" "a\\b\x95\x5c" "c\\d\x94\x5c", "\x83\x61", "\x83\x41", "\x95\x5c"},
+      {936, "C:\\\x81\x5c" "a\\b\xd5\x5c" "c\\d\xb1\x5c", "\x81\x61", "\x81\x41", "\x81\x5c"},
+      {950, "C:\\\xa5\x5c" "a\\b\xa7\x5c" "c\\d\xbb\x5c", "\xa4\x61", "\xa4\x41", "\xa5\x5c"},
+  };
+  for (const LocaleNames& names : kNames)
+    if (names.codePage == codePage) return &names;
+  return nullptr;
+}
+
 Environment& Env() {
   static Environment environment;
   return environment;
@@ -23,7 +39,7 @@ HWND SetupRun::WaitForDialog() {
 }
 
 HWND SetupRun::WaitForBox() {
-  return WaitForTopWindow(process_.Id(), "#32770", texts::kBoxCaption);
+  return WaitForTopWindow(process_.Id(), "#32770", Env().boxCaption.c_str());
 }
 
 bool SetupRun::WaitForEnd() { return process_.WaitForExit(kWaitMs); }
@@ -55,7 +71,7 @@ HWND InstallInto(SetupRun& run, const std::string& folder) {
   PressButton(dialog, IDOK);
   bool done = WaitForControlText(dialog, 1002, texts::kSuccess);
   if (!done) {
-    HWND box = FindTopWindow(run.Proc().Id(), "#32770", texts::kBoxCaption);
+    HWND box = FindTopWindow(run.Proc().Id(), "#32770", Env().boxCaption.c_str());
     if (box) Info("the installer shows \"%s\"", Visible(MessageBoxText(box)).c_str());
   }
   return Expect(done, "the success report appears") ? dialog : nullptr;
@@ -141,6 +157,19 @@ void ExpectNoShortcutsNorRegistration() {
     Expect(!FileExists(ShellFolder(place) + "\\QVX.lnk"), "no %s shortcut", place);
   Expect(!RegistryKeyExists(HKEY_LOCAL_MACHINE, texts::kUninstallKey), "no uninstall entry");
   Expect(!RegistryKeyExists(HKEY_LOCAL_MACHINE, texts::kAppPathKey), "no application-path entry");
+}
+
+HWND StartProposing(SetupRun& run, const std::string& folder) {
+  if (!Expect(run.Start(), "QvxSetup.exe starts")) return nullptr;
+  HWND box = run.WaitForBox();
+  if (!Expect(box != nullptr, "the question comes, captioned \"%s\"", Env().boxCaption.c_str()))
+    return nullptr;
+  ExpectText(MessageBoxText(box), texts::kQuestion, "the question");
+  AnswerBox(box, IDYES);
+  HWND dialog = run.WaitForDialog();
+  if (!Expect(dialog != nullptr, "the setup dialog appears")) return nullptr;
+  ExpectText(ControlText(dialog, 1001), folder, "the proposed folder");
+  return dialog;
 }
 
 bool SeedPreviousInstall(const std::string& folder) {

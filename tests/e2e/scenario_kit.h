@@ -29,10 +29,26 @@ inline constexpr const char* kProductFiles[] = {"QVX.exe",          "QVX.hlp",  
 inline constexpr char kFileStamp[] = "2004-09-10 16:00:00";
 }  // namespace texts
 
+// What the scenarios name, by the ANSI code page of the run's locale (0: no
+// locale). In 932, 936 and 950 a two-byte character's second byte may be
+// 0x5C or a letter: `folder` has three names with such a 0x5C at their start,
+// middle and end; the siblings (sub-folders of it) differ in a letter byte.
+struct LocaleNames {
+  unsigned codePage;
+  const char* folder;
+  const char* sibling;       // installed into
+  const char* otherSibling;  // there before
+  const char* setupName;     // the installer's file name less ".exe"; nullptr: as built
+};
+// nullptr for a code page without names.
+const LocaleNames* NamesFor(unsigned codePage);
+
 // The installer and the product files it should install, as Windows paths.
 struct Environment {
   std::string setupExe;
   std::string productFolder;
+  const LocaleNames* names = NamesFor(0);
+  std::string boxCaption = texts::kBoxCaption;  // the installer's file name
 };
 Environment& Env();
 
@@ -73,6 +89,11 @@ void ExpectFilesInstalled(const std::string& folder);
 void ExpectShortcuts(const std::string& folder);
 void ExpectRegistration(const std::string& folder);
 void ExpectNoShortcutsNorRegistration();
+
+// Starts the installer on a machine with an installation in `folder`,
+// expects the question, answers Yes and expects `folder` proposed. Returns
+// the setup dialog, or nullptr.
+HWND StartProposing(SetupRun& run, const std::string& folder);
 
 // Writes the application-path entry that a previous installation leaves.
 bool SeedPreviousInstall(const std::string& folder);

@@ -2,6 +2,7 @@
 // registered, and how failures leave the dialog.
 #include "check.h"
 #include "effects.h"
+#include "folder_browser.h"
 #include "scenario_kit.h"
 #include "scenarios.h"
 #include "ui_probe.h"
@@ -60,15 +61,8 @@ void InstallDefault() {
   Expect(run.WaitForEnd(), "Close ends the installer");
 
   SetupRun second;
-  if (!Expect(second.Start(), "QvxSetup.exe starts again")) return;
-  HWND box = second.WaitForBox();
-  if (!Expect(box != nullptr, "the second start asks about the previous installation")) return;
-  ExpectText(MessageBoxText(box), texts::kQuestion, "the question");
-  Screenshot(box, "question");
-  AnswerBox(box, IDYES);
-  dialog = second.WaitForDialog();
-  if (!Expect(dialog != nullptr, "the setup dialog appears")) return;
-  ExpectText(ControlText(dialog, 1001), texts::kDefaultFolder, "the proposed folder");
+  dialog = StartProposing(second, texts::kDefaultFolder);
+  if (!dialog) return;
   // Enter after a finished run closes the dialog like Close does.
   if (InstallInto(second, "")) {
     PressButton(dialog, IDOK);
@@ -76,18 +70,52 @@ void InstallDefault() {
   }
 }
 
+// A folder typed without a trailing backslash; the next start proposes it,
+// the browser opens on it, and a sub-folder typed with one backslash
+// replaces it. The start after that proposes the sub-folder, the browser
+// selects it and not its sibling, and hands back its parent when picked.
 void TypedFolder() {
-  const std::string folder = "C:\\My Tools\\Quorvex Test";
-  SetupRun run;
-  if (!Expect(run.Start(), "QvxSetup.exe starts")) return;
-  HWND dialog = InstallInto(run, folder + "\\");
-  if (!dialog) return;
+  const LocaleNames& names = *Env().names;
+  const std::string folder = names.folder;
+  const std::string inner = folder + "\\" + names.sibling;
+  if (!InstallAndClose(folder)) return;
   ExpectFilesInstalled(folder);
   ExpectShortcuts(folder);
   ExpectRegistration(folder);
   Expect(!FolderExists(texts::kDefaultFolder), "nothing went into the default folder");
+  // Listed before the installation's own sub-folder in any order.
+  Expect(CreateFolderPath(folder + "\\" + names.otherSibling), "the sibling folder is made");
+
+  SetupRun second;
+  HWND dialog = StartProposing(second, folder);
+  if (!dialog) return;
+  HWND browser = OpenBrowser(second, dialog);
+  if (!browser) return;
+  ExpectText(ControlText(browser, 1028), folder + "\\", "the browser's start folder");
+  PressButton(browser, IDCANCEL);
+  Expect(WaitForWindowGone(browser), "Cancel closes the browser");
+  if (!InstallInto(second, inner + "\\")) return;
+  ExpectFilesInstalled(inner);
+  ExpectShortcuts(inner);
+  ExpectRegistration(inner);
   PressButton(dialog, IDCANCEL);
-  Expect(run.WaitForEnd(), "Close ends the installer");
+  Expect(second.WaitForEnd(), "Close ends the installer");
+
+  SetupRun third;
+  dialog = StartProposing(third, inner);
+  if (!dialog) return;
+  browser = OpenBrowser(third, dialog);
+  if (!browser) return;
+  RemoteTree tree(GetDlgItem(browser, 1013));
+  ExpectText(ControlText(browser, 1028), inner + "\\", "the browser's start folder");
+  HTREEITEM selected = tree.Selection();
+  SelectAndCheck(browser, tree, selected ? tree.Next(selected, TVGN_PARENT) : nullptr,
+                 folder + "\\");
+  PressButton(browser, IDOK);
+  Expect(WaitForWindowGone(browser), "OK closes the browser");
+  ExpectText(ControlText(dialog, 1001), folder, "the folder edit after OK");
+  PressButton(dialog, IDCANCEL);
+  Expect(third.WaitForEnd(), "Cancel ends the installer");
 }
 
 void LongPath() {

@@ -63,7 +63,7 @@ HWND DialogOfNewRun(SetupRun& run) {
   WaitUntil([&] {
     dialog = FindTopWindow(run.Proc().Id(), "#32770", texts::kDialogCaption);
     if (dialog && IsWindowVisible(dialog)) return true;
-    box = FindTopWindow(run.Proc().Id(), "#32770", texts::kBoxCaption);
+    box = FindTopWindow(run.Proc().Id(), "#32770", Env().boxCaption.c_str());
     return box != nullptr;
   });
   if (box) {
@@ -121,7 +121,7 @@ bool MeasureRound(int round, std::vector<double>& toReport, std::vector<double>&
     Sleep(1);
   }
   if (reportMs < 0) {
-    HWND box = FindTopWindow(run.Proc().Id(), "#32770", texts::kBoxCaption);
+    HWND box = FindTopWindow(run.Proc().Id(), "#32770", Env().boxCaption.c_str());
     if (box) Info("the installer shows \"%s\"", Visible(MessageBoxText(box)).c_str());
     Expect(false, "round %d: the success report appears within %.0f s", round,
            kReportWaitMs / 1000);

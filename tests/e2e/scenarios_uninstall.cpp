@@ -122,9 +122,11 @@ void ExpectUninstallerSays(const std::string& command, const std::string& text, 
 
 }  // namespace
 
+// With a locale, into the typed folder of its code page.
 void UninstallAll() {
-  const std::string folder = texts::kDefaultFolder;
-  if (!InstallAndClose()) return;
+  const bool typed = Env().names->codePage != 0;
+  const std::string folder = typed ? Env().names->folder : texts::kDefaultFolder;
+  if (!InstallAndClose(typed ? folder : "")) return;
 
   Process product;
   if (Expect(product.Start("\"" + folder + "\\QVX.exe\""), "the installed QVX.exe starts")) {
@@ -151,9 +153,9 @@ void UninstallAll() {
   // A new installation finds nothing of the old one and asks nothing.
   SetupRun again;
   if (!Expect(again.Start(), "QvxSetup.exe starts again")) return;
-  HWND dialog = InstallInto(again, "");
+  HWND dialog = InstallInto(again, typed ? folder : "");
   if (!dialog) return;
-  Expect(FindTopWindow(again.Proc().Id(), "#32770", texts::kBoxCaption) == nullptr,
+  Expect(FindTopWindow(again.Proc().Id(), "#32770", Env().boxCaption.c_str()) == nullptr,
          "no question was asked");
   ExpectFilesInstalled(folder);
   ExpectRegistration(folder);

@@ -66,7 +66,9 @@ std::string WindowText(HWND window) {
   if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
                            SMTO_ABORTIFHUNG, 5000, &copied))
     return std::string();
-  return std::string(text, copied < sizeof(text) ? copied : sizeof(text) - 1);
+  // The text up to its terminator: for double-byte text the count the
+  // message returns need not be the count of bytes.
+  return std::string(text);
 }
 
 std::string ControlText(HWND dialog, int id) {

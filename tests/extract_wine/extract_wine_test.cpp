@@ -94,20 +94,20 @@ ExtractResult Install(const std::string& folder, std::size_t* extracted) {
   return result;
 }
 
-void CheckFolderCreation(qvx::FileSystem& files, const std::string& base) {
+void CheckFolderCreation(qvx::System& system, qvx::FileSystem& files, const std::string& base) {
   const std::string deep = base + "\\One\\Two\\Three";
-  Check(qvx::CreateDirectoryPath(files, deep) == 0, "three missing levels are created");
+  Check(qvx::CreateDirectoryPath(system, files, deep) == 0, "three missing levels are created");
   Check((GetFileAttributesA(deep.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0, deep + " is a folder");
-  Check(qvx::CreateDirectoryPath(files, " " + deep + "\t") == 0, "an existing folder counts");
-  Check(qvx::CreateDirectoryPath(files, base + "\\" + std::string(240, 'x')) ==
+  Check(qvx::CreateDirectoryPath(system, files, " " + deep + "\t") == 0, "an existing folder counts");
+  Check(qvx::CreateDirectoryPath(system, files, base + "\\" + std::string(240, 'x')) ==
             qvx::kPathTooLongResult,
         "a path of 240 characters or more gives 24");
-  Check(qvx::CreateDirectoryPath(files, "") == 3, "an empty text gives 3");
+  Check(qvx::CreateDirectoryPath(system, files, "") == 3, "an empty text gives 3");
   const std::string file = base + "\\plain.txt";
   HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   CloseHandle(handle);
-  const std::int32_t through = qvx::CreateDirectoryPath(files, file + "\\Sub");
+  const std::int32_t through = qvx::CreateDirectoryPath(system, files, file + "\\Sub");
   std::printf("     a folder below a file gives %d\n", static_cast<int>(through));
   Check(through != 0, "a folder below a file fails and returns");
 }
@@ -164,14 +164,15 @@ int main(int argc, char** argv) {
   const std::string product = argv[1];
   const std::string base = "C:\\qvx-extract";
   const std::string folder = base + "\\Program Files\\Kelvane\\Quorvex";
+  qvx::Win32System system;
   qvx::Win32FileSystem files;
   TIME_ZONE_INFORMATION zone;
   GetTimeZoneInformation(&zone);
   std::printf("     local time is UTC%+ld minutes\n", -zone.Bias);
 
-  CheckFolderCreation(files, base);
+  CheckFolderCreation(system, files, base);
   CheckPlatformAnswers(files, base);
-  Check(qvx::CreateDirectoryPath(files, folder) == 0, "the target folder is created");
+  Check(qvx::CreateDirectoryPath(system, files, folder) == 0, "the target folder is created");
 
   // A whole installation.
   std::size_t extracted = 0;

@@ -162,15 +162,26 @@ TEST_F(FolderTreeTest, CollapseAndReopenReadNothingAgain) {
   EXPECT_EQ(At("C:\\Added Meanwhile"), kNoItem);
 }
 
+// In a double-byte code page a name's second bytes may be 0x5C or letters:
+// neither splits a path nor folds.
 TEST_F(FolderTreeTest, StartFolderOpensItsPathAndSelectsItsLastComponent) {
   struct Case {
     const char* start;
     const char* selected;  // empty: nothing selected
     std::set<std::string> opened;
+    std::uint32_t codePage = 1252;
   };
   sim.files.AddDrive('D', kDriveCdrom);
   sim.files.AddFolder("D:\\Data");
   sim.files.AddFolder("C:\\Program Files\\Fizz");
+  const std::string software = "C:\\\x83\x5c\x83\x74\x83\x67";  // 932
+  const std::string big5 = "C:\\\xa5\x5c\\b\xa7\x5c\\\xbb\x5c";
+  ASSERT_TRUE(sim.SetCodePage(932));
+  sim.files.AddFolder(software + "\\\x90\x7d\x95\x5c");
+  sim.files.AddFolder("C:\\\x83\x41");  // differ in a letter-valued second byte only
+  sim.files.AddFolder("C:\\\x83\x61");
+  ASSERT_TRUE(sim.SetCodePage(950));
+  sim.files.AddFolder(big5);
   const Case cases[] = {
       {"c:\\program files\\", "C:\\Program Files", {"C:"}},
       {"C:\\WINDOWS\\system32\\", "C:\\Windows\\System32", {"C:", "C:\\Windows"}},
@@ -182,9 +193,17 @@ TEST_F(FolderTreeTest, StartFolderOpensItsPathAndSelectsItsLastComponent) {
       {"", "", {}},
       {"\\", "", {}},
       {"D:\\Data\\", "", {}},  // a drive that is not listed
+      {"C:\\\x83\x61\\", "C:\\\x83\x61", {"C:"}, 932},
+      {"C:\\\x83\x61\\", "C:\\\x83\x61", {"C:"}, 949},
+      {"C:\\\x83\x61\\", "C:\\\x83\x41", {"C:"}, 1252},  // single-byte: the same name
+      {"C:\\\x83\x5c\x83\x74\x83\x67\\\x90\x7d\x95\x5c\\", "C:\\\x83\x5c\x83\x74\x83\x67\\\x90\x7d\x95\x5c",
+       {"C:", "C:\\\x83\x5c\x83\x74\x83\x67"}, 932},
+      {"C:\\\xa5\x5c\\b\xa7\x5c\\\xbb\x5c\\", "C:\\\xa5\x5c\\b\xa7\x5c\\\xbb\x5c",
+       {"C:", "C:\\\xa5\x5c", "C:\\\xa5\x5c\\b\xa7\x5c"}, 950},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.start);
+    ASSERT_TRUE(sim.SetCodePage(c.codePage));
     Run(c.start);
     const std::string folderText = sim.ui.dialogRuns().back().Control(kFolderStaticId)->text;
     if (*c.selected != '\0') {

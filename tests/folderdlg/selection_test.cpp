@@ -16,7 +16,14 @@ class SelectionTest : public BrowserTest {
     sim.files.AddDrive('C', kDriveFixed);
     sim.files.AddFolder("C:\\Windows\\System32");
     sim.files.AddFolder("C:\\Program Files");
+    sim.SetCodePage(932);
+    sim.files.AddFolder("C:\\\x83\x5c\x83\x74\x83\x67\\\x90\x7d\x95\x5c");
+    // 130 two-byte characters: the tree's 259-byte read-back ends inside the last.
+    for (int i = 0; i < 130; ++i) longName += "\x83\x41";
+    ASSERT_TRUE(sim.files.AddFolder(longName));
+    sim.SetCodePage(1252);
   }
+  std::string longName = "C:\\";
 };
 
 TEST_F(SelectionTest, FreeSpaceTextFollowsTheKilobyteThresholds) {
@@ -84,12 +91,15 @@ TEST_F(SelectionTest, ReadOutsFollowTheSelectionFreeSpaceOnlyOnNt) {
 }
 
 TEST_F(SelectionTest, BrowseHandsBackTheChosenFolderOnlyOnOk) {
+  const char* const kSoftware = "C:\\\x83\x5c\x83\x74\x83\x67\\\x90\x7d\x95\x5c";  // 932
+  const std::string cutName = longName.substr(0, 3 + 2 * 129);
   enum Action { kOk, kCancel, kEscape };
   struct Case {
     const char* target;
     std::vector<std::string> picks;
     Action end;
     const char* resultTarget;  // null: target and edit unchanged
+    std::uint32_t codePage = 1252;
   };
   const Case cases[] = {
       {"C:\\Windows", {"C:\\Program Files"}, kOk, "C:\\Program Files"},
@@ -99,9 +109,12 @@ TEST_F(SelectionTest, BrowseHandsBackTheChosenFolderOnlyOnOk) {
       {"", {}, kOk, "\\"},                      // one character is never shortened
       {"C:\\Windows", {"C:\\Program Files", "C:", "A:"}, kCancel, nullptr},
       {"C:\\Windows", {"C:\\Program Files"}, kEscape, nullptr},
+      {kSoftware, {"C:", kSoftware}, kOk, kSoftware, 932},
+      {"C:\\Windows", {longName}, kOk, cutName.c_str(), 932},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
+    ASSERT_TRUE(sim.SetCodePage(c.codePage));
     OwnerDialog owner(app);
     owner.targetFolder = c.target;
     std::string edit;
@@ -113,8 +126,8 @@ TEST_F(SelectionTest, BrowseHandsBackTheChosenFolderOnlyOnOk) {
     });
     sim.ui.ScriptDialog(kFolderBrowseTemplateId, [&](sim::SimDialogDriver& driver) {
       tree = driver.Item(kFolderTreeId);
-      if (std::string(c.target) == "C:\\Windows") {
-        EXPECT_EQ(sim.treeView.Caret(tree), At("C:\\Windows"));
+      if (At(c.target) != kNoItem) {
+        EXPECT_EQ(sim.treeView.Caret(tree), At(c.target));
       }
       for (const std::string& pick : c.picks) Pick(pick);
       if (c.end == kOk) driver.Click(kIdOk);
