@@ -61,6 +61,22 @@ function(qvx_test target)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
 endfunction()
 
+# qvx_wine_template_for(test): `test` runs only after the test wine.template,
+# which makes the build tree's template prefix with a time of its own: a
+# wineboot under an emulated 32-bit Wine on a busy machine may take minutes,
+# which no single test's timeout should have to cover.
+function(qvx_wine_template_for test)
+  get_property(made GLOBAL PROPERTY QVX_WINE_TEMPLATE_TEST)
+  if(NOT made)
+    set_property(GLOBAL PROPERTY QVX_WINE_TEMPLATE_TEST ON)
+    add_test(NAME wine.template
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-in-prefix.sh ${CMAKE_BINARY_DIR} --template)
+    set_tests_properties(wine.template PROPERTIES TIMEOUT 900 LABELS wine
+                         FIXTURES_SETUP qvx_wine_template)
+  endif()
+  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED qvx_wine_template)
+endfunction()
+
 # qvx_wine_test(NAME name COMMAND exe args... [TIMEOUT seconds]): a ctest test
 # of a Windows build that runs exe under wine in a fresh prefix of its own,
 # copied from a template prefix made once per build tree (see
@@ -83,4 +99,5 @@ function(qvx_wine_test)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-in-prefix.sh
             ${CMAKE_BINARY_DIR} ${QWT_NAME} ${exe} ${QWT_COMMAND})
   set_tests_properties(${QWT_NAME} PROPERTIES TIMEOUT ${QWT_TIMEOUT} LABELS wine)
+  qvx_wine_template_for(${QWT_NAME})
 endfunction()
