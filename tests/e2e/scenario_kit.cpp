@@ -37,7 +37,7 @@ void Screenshot(HWND settle, const char* name) {
   // Let the window handle what is queued (its painting comes last), then
   // give the X server a moment: this only affects the picture, no check.
   DWORD_PTR ignored;
-  if (settle) SendMessageTimeoutA(settle, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kMessageWaitMs, &ignored);
+  if (settle) SendMessageTimeoutA(settle, WM_NULL, 0, 0, SMTO_NORMAL, kMessageWaitMs, &ignored);
   Sleep(300);
   printf("SCREENSHOT %s\n", name);
   fflush(stdout);

@@ -104,7 +104,7 @@ bool MeasureRound(int round, std::vector<double>& toReport, std::vector<double>&
     return false;
   // Whatever the start left queued (painting) is handled before the clock runs.
   DWORD_PTR ignored;
-  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kMessageWaitMs, &ignored);
+  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kMessageWaitMs, &ignored);
 
   LARGE_INTEGER start;
   QueryPerformanceCounter(&start);
@@ -129,7 +129,7 @@ bool MeasureRound(int round, std::vector<double>& toReport, std::vector<double>&
   }
   // The run goes on with shortcuts and registry behind the report; the
   // dialog answers messages again once it has finished.
-  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kWaitMs, &ignored);
+  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &ignored);
   double idleMs = MsSince(start);
 
   bool same = SameAsProduct(folder);

@@ -79,7 +79,7 @@ std::string WindowText(HWND window) {
   char text[4096] = {};
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
-                           SMTO_ABORTIFHUNG, kMessageWaitMs, &copied))
+                           SMTO_NORMAL, kMessageWaitMs, &copied))
     return std::string();
   return std::string(text, copied < sizeof(text) ? copied : sizeof(text) - 1);
 }
@@ -94,7 +94,7 @@ bool SetControlText(HWND dialog, int id, const std::string& text) {
   DWORD_PTR result = 0;
   return control &&
          SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_ABORTIFHUNG, kMessageWaitMs, &result) &&
+                             SMTO_NORMAL, kMessageWaitMs, &result) &&
          result;
 }
 
