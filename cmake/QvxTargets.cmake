@@ -83,13 +83,15 @@ endfunction()
 # tests/wine/run-in-prefix.sh). exe may be a target of this build. The test
 # passes when the program exits with 0. The win32 build's programs run under
 # the 32-bit loader in the same kind of 64-bit prefix, as on 64-bit Windows.
+# The timeout only catches a hang: the waits inside are bounded themselves,
+# and lengthened where Wine starts programs slowly.
 function(qvx_wine_test)
   cmake_parse_arguments(PARSE_ARGV 0 QWT "" "NAME;TIMEOUT" "COMMAND")
   if(NOT QWT_NAME OR NOT QWT_COMMAND)
     message(FATAL_ERROR "qvx_wine_test needs NAME and COMMAND")
   endif()
   if(NOT QWT_TIMEOUT)
-    set(QWT_TIMEOUT 240)
+    set(QWT_TIMEOUT 600)
   endif()
   list(POP_FRONT QWT_COMMAND exe)
   if(TARGET ${exe})
