@@ -97,7 +97,8 @@ derive_source() {
 # pin that lets only qemu-user come from it.
 add_backports() {
   local codename=$1 backports=$1-backports derived format
-  if grep -rqsw -- "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  if grep -qsw -- "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+    /etc/apt/sources.list.d/*.sources; then
     return 0
   fi
   derived=$(derive_source "$codename" "$backports") ||
