@@ -18,11 +18,10 @@
 #   (Started through the 32-bit loader, a 64-bit program costs an extra start
 #   of that loader, which is slow where i386 code is emulated.)
 # - Before the program, a trivial program of the same bitness is started in
-#   the run's prefix and timed. That start-up, against the one the drivers'
-#   waits were written for, gives QVX_WAIT_SCALE (1 to 10, one decimal),
-#   which the end-to-end driver and this script multiply their waits by: an
-#   emulated 32-bit Wine on a busy machine gets longer waits, every wait
-#   stays bounded.
+#   the run's prefix and timed. That start-up, against 2 s, gives
+#   QVX_WAIT_SCALE (1 to 10, one decimal), which the end-to-end driver and
+#   this script multiply their waits by: an emulated 32-bit Wine on a busy
+#   machine gets longer waits, and every wait stays bounded.
 # - QVX_WINDOWS_VERSION (win31, win95, win98, nt40, win2k, winxp, win7,
 #   win10) sets the Windows version that the run's prefix reports.
 # - Wine never sees the real home: HOME points into the build tree, the user's
@@ -206,9 +205,8 @@ loader=$(loader_for "$exe")
 
 # The start-up of a trivial program of the exe's bitness in this prefix, the
 # first one, which also starts the prefix's wineserver and services as the
-# program's own start would. Against the 2 s such a start takes under a
-# 64-bit Wine on an idle machine, where the drivers' waits hold a margin of
-# ten, it gives the factor by which every wait is lengthened.
+# program's own start would. A start of up to 2 s leaves the waits as they
+# are written; a slower one lengthens them in proportion, up to ten times.
 start=$(date +%s%N)
 if ! timeout 120 "$loader" cmd /c exit 0 >/dev/null 2> >(drop_wine32_notice); then
   echo "run-in-prefix: a trivial program did not start within 120 s" >&2
