@@ -6,9 +6,10 @@
 #   dist/qvxpack             the payload tool for vendors
 #   dist/qvxpack.exe         the same tool for 64-bit Windows
 #
-# It shows the shipping 32-bit installer under 32-bit Wine, or the 64-bit twin
-# under wine64 on a machine that does not execute i386 programs. With $DISPLAY
-# set, the installer starts there in a fresh Wine prefix for you to use.
+# It shows the shipping 32-bit installer under 32-bit Wine (where the kernel
+# refuses i386 programs, tools/bootstrap.sh has them run by qemu-user), or the
+# 64-bit twin under wine64 on a machine that still does not execute them. With
+# $DISPLAY set, the installer starts there in a fresh Wine prefix for you to use.
 # Without a display it installs itself on a virtual screen, driven by the
 # end-to-end driver, saves screenshots to dist/screenshots/ and prints what
 # was installed.

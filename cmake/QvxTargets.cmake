@@ -61,19 +61,37 @@ function(qvx_test target)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
 endfunction()
 
+# qvx_wine_template_for(test): `test` runs only after the test wine.template,
+# which makes the build tree's template prefix with a time of its own: a
+# wineboot under an emulated 32-bit Wine on a busy machine may take minutes,
+# which no single test's timeout should have to cover.
+function(qvx_wine_template_for test)
+  get_property(made GLOBAL PROPERTY QVX_WINE_TEMPLATE_TEST)
+  if(NOT made)
+    set_property(GLOBAL PROPERTY QVX_WINE_TEMPLATE_TEST ON)
+    add_test(NAME wine.template
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-in-prefix.sh ${CMAKE_BINARY_DIR} --template)
+    set_tests_properties(wine.template PROPERTIES TIMEOUT 900 LABELS wine
+                         FIXTURES_SETUP qvx_wine_template)
+  endif()
+  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED qvx_wine_template)
+endfunction()
+
 # qvx_wine_test(NAME name COMMAND exe args... [TIMEOUT seconds]): a ctest test
 # of a Windows build that runs exe under wine in a fresh prefix of its own,
 # copied from a template prefix made once per build tree (see
 # tests/wine/run-in-prefix.sh). exe may be a target of this build. The test
 # passes when the program exits with 0. The win32 build's programs run under
 # the 32-bit loader in the same kind of 64-bit prefix, as on 64-bit Windows.
+# The timeout only catches a hang: the waits inside are bounded themselves,
+# and lengthened where Wine starts programs slowly.
 function(qvx_wine_test)
   cmake_parse_arguments(PARSE_ARGV 0 QWT "" "NAME;TIMEOUT" "COMMAND")
   if(NOT QWT_NAME OR NOT QWT_COMMAND)
     message(FATAL_ERROR "qvx_wine_test needs NAME and COMMAND")
   endif()
   if(NOT QWT_TIMEOUT)
-    set(QWT_TIMEOUT 240)
+    set(QWT_TIMEOUT 600)
   endif()
   list(POP_FRONT QWT_COMMAND exe)
   if(TARGET ${exe})
@@ -83,4 +101,5 @@ function(qvx_wine_test)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-in-prefix.sh
             ${CMAKE_BINARY_DIR} ${QWT_NAME} ${exe} ${QWT_COMMAND})
   set_tests_properties(${QWT_NAME} PROPERTIES TIMEOUT ${QWT_TIMEOUT} LABELS wine)
+  qvx_wine_template_for(${QWT_NAME})
 endfunction()

@@ -18,16 +18,23 @@ packages=(
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 
 # The win32 build's tests run the 32-bit exe under the 32-bit Wine loader, an
-# i386 program: on a machine that executes those, add the i386 architecture
-# and wine32. Elsewhere those runs are skipped.
-if i386_problem=$("$(dirname "$0")/probe-i386.sh"); then
+# i386 program: add the i386 architecture and wine32 where the machine runs
+# those. A kernel that refuses i386 programs gets qemu's user-mode emulator
+# for them first (i386-emulation.sh); where even that fails, the 32-bit Wine
+# runs are skipped. Where the kernel runs i386 programs itself, the probe
+# reports no emulator and nothing of the emulation is touched.
+tools=$(dirname "$0")
+if ! "$tools/probe-i386.sh" >/dev/null || [ -n "$("$tools/probe-i386.sh" --emulator)" ]; then
+  i386_problem=$($SUDO "$tools/i386-emulation.sh") || true
+fi
+if "$tools/probe-i386.sh" >/dev/null; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "bootstrap: adding the i386 architecture"
     $SUDO dpkg --add-architecture i386
   fi
   packages+=(wine32:i386)
 else
-  echo "bootstrap: $i386_problem; the 32-bit Wine runs will be skipped"
+  echo "bootstrap: ${i386_problem:-$("$tools/probe-i386.sh")}; the 32-bit Wine runs will be skipped"
 fi
 
 missing=()
@@ -38,8 +45,8 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "bootstrap: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # The Wine runs under Japanese, Chinese and Korean locales take the ANSI code

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# probe-i386.sh: exits with 0 when this machine executes i386 programs, the
-# kind the 32-bit Wine loader is. Otherwise it prints why not in one line and
-# exits with 1.
+# probe-i386.sh [--emulator]: exits with 0 when this machine executes i386
+# programs, the kind the 32-bit Wine loader is. Otherwise it prints why not in
+# one line and exits with 1.
+#
+# With --emulator it also prints, on success, the version line of the qemu
+# user-mode emulator that the kernel hands i386 programs to (binfmt_misc), and
+# nothing where the kernel runs them itself: qemu-user answers QEMU_VERSION in
+# the environment by printing its version instead of running the program.
 #
 # The probe is a 96-byte static i386 ELF program written here byte by byte
 # (no i386 compiler needed): an ELF header, one loadable segment at
@@ -31,6 +36,9 @@ fi
 error=$("$probe" 2>&1)
 status=$?
 if [ "$status" -eq 42 ]; then
+  if [ "${1:-}" = --emulator ]; then
+    QEMU_VERSION=1 "$probe" 2>/dev/null | head -n1
+  fi
   exit 0
 fi
 if [ "$status" -eq 126 ] || [ "$status" -eq 127 ]; then

@@ -2,11 +2,13 @@
 
 #include <vector>
 
+#include "ui_probe.h"
+
 Process::~Process() {
   if (!info_.hProcess) return;
   if (Running()) {
     TerminateProcess(info_.hProcess, 99);
-    WaitForSingleObject(info_.hProcess, 5000);
+    WaitForSingleObject(info_.hProcess, kMessageWaitMs);
   }
   CloseHandle(info_.hThread);
   CloseHandle(info_.hProcess);

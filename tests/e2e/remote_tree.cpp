@@ -1,5 +1,7 @@
 #include "remote_tree.h"
 
+#include "ui_probe.h"
+
 namespace {
 constexpr SIZE_T kTextSize = 260;
 }
@@ -20,7 +22,7 @@ RemoteTree::~RemoteTree() {
 
 LRESULT RemoteTree::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(tree_, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+  if (!SendMessageTimeoutA(tree_, message, wParam, lParam, SMTO_NORMAL, kMessageWaitMs, &result))
     return 0;
   return static_cast<LRESULT>(result);
 }

@@ -53,12 +53,12 @@ void Screenshot(HWND settle, const char* name) {
   // Let the window handle what is queued (its painting comes last), then
   // give the X server a moment: this only affects the picture, no check.
   DWORD_PTR ignored;
-  if (settle) SendMessageTimeoutA(settle, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  if (settle) SendMessageTimeoutA(settle, WM_NULL, 0, 0, SMTO_NORMAL, kMessageWaitMs, &ignored);
   Sleep(300);
   printf("SCREENSHOT %s\n", name);
   fflush(stdout);
   std::string done = std::string("C:\\qvx-shots\\") + name + ".done";
-  if (!WaitUntil([&] { return FileExists(done); }, 10000))
+  if (!WaitUntil([&] { return FileExists(done); }, Scaled(10000)))
     Info("screenshot %s was not taken", name);
 }
 

@@ -24,7 +24,6 @@ namespace {
 
 constexpr int kDefaultRounds = 5;
 constexpr int kMostRounds = 1000;
-constexpr double kReportWaitMs = 60000;
 
 // The rounds asked for, or 0 when QVX_MEASURE_ROUNDS is not a number in range.
 int RoundsAsked() {
@@ -105,11 +104,12 @@ bool MeasureRound(int round, std::vector<double>& toReport, std::vector<double>&
     return false;
   // Whatever the start left queued (painting) is handled before the clock runs.
   DWORD_PTR ignored;
-  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kMessageWaitMs, &ignored);
 
   LARGE_INTEGER start;
   QueryPerformanceCounter(&start);
   PostMessageA(ok, BM_CLICK, 0, 0);
+  const double reportWaitMs = Scaled(60000);
   double reportMs = -1;
   for (;;) {
     double elapsed = MsSince(start);
@@ -117,19 +117,19 @@ bool MeasureRound(int round, std::vector<double>& toReport, std::vector<double>&
       reportMs = elapsed;
       break;
     }
-    if (elapsed >= kReportWaitMs) break;
+    if (elapsed >= reportWaitMs) break;
     Sleep(1);
   }
   if (reportMs < 0) {
     HWND box = FindTopWindow(run.Proc().Id(), "#32770", Env().boxCaption.c_str());
     if (box) Info("the installer shows \"%s\"", Visible(MessageBoxText(box)).c_str());
     Expect(false, "round %d: the success report appears within %.0f s", round,
-           kReportWaitMs / 1000);
+           reportWaitMs / 1000);
     return false;
   }
   // The run goes on with shortcuts and registry behind the report; the
   // dialog answers messages again once it has finished.
-  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, &ignored);
+  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &ignored);
   double idleMs = MsSince(start);
 
   bool same = SameAsProduct(folder);

@@ -1,5 +1,20 @@
 #include "ui_probe.h"
 
+#include <stdlib.h>
+
+DWORD Scaled(DWORD ms) {
+  static const double scale = [] {
+    char text[32] = {};
+    DWORD length = GetEnvironmentVariableA("QVX_WAIT_SCALE", text, sizeof text);
+    double value = length > 0 && length < sizeof text ? strtod(text, nullptr) : 1.0;
+    return value >= 1.0 && value <= 10.0 ? value : 1.0;
+  }();
+  return static_cast<DWORD>(ms * scale);
+}
+
+const DWORD kWaitMs = Scaled(20000);
+const DWORD kMessageWaitMs = Scaled(5000);
+
 namespace {
 
 struct Search {
@@ -64,7 +79,7 @@ std::string WindowText(HWND window) {
   char text[4096] = {};
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
-                           SMTO_ABORTIFHUNG, 5000, &copied))
+                           SMTO_NORMAL, kMessageWaitMs, &copied))
     return std::string();
   // The text up to its terminator: for double-byte text the count the
   // message returns need not be the count of bytes.
@@ -81,7 +96,7 @@ bool SetControlText(HWND dialog, int id, const std::string& text) {
   DWORD_PTR result = 0;
   return control &&
          SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_ABORTIFHUNG, 5000, &result) &&
+                             SMTO_NORMAL, kMessageWaitMs, &result) &&
          result;
 }
 

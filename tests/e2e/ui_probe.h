@@ -7,8 +7,16 @@
 
 #include <string>
 
+// `ms` times QVX_WAIT_SCALE (1 to 10; run-in-prefix.sh measures it from how
+// long a program takes to start in the run's prefix), so that the waits
+// written for a 64-bit Wine on an idle machine hold under an emulated 32-bit
+// Wine on a busy one. An unset or unreadable scale counts as 1.
+DWORD Scaled(DWORD ms);
+
 // Every wait of the driver ends after this long: a failure, never a hang.
-constexpr DWORD kWaitMs = 20000;
+extern const DWORD kWaitMs;
+// The longest wait for a window to answer a message.
+extern const DWORD kMessageWaitMs;
 
 // Polls `condition` until it holds or `timeoutMs` has passed.
 template <class Condition>
