@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   python3
   osslsigncode openssl
+  locales
 )
 
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
@@ -52,10 +53,6 @@ fi
 # The Wine runs under Japanese, Chinese and Korean locales take the ANSI code
 # page from the locale (932, 936, 950, 949), and a German one gives 1252 with
 # its accented letters. Each locale is compiled once; present ones are skipped.
-if ! dpkg-query -W -f='${Status}' locales 2>/dev/null | grep -q 'install ok installed'; then
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends locales >/dev/null
-fi
 for entry in ja_JP zh_CN zh_TW ko_KR de_DE; do
   if ! locale -a 2>/dev/null | grep -qix "$entry.utf-\?8"; then
     echo "bootstrap: generating the locale $entry.UTF-8"
