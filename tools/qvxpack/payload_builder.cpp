@@ -44,25 +44,54 @@ bool ExpandPieces(std::span<const std::uint8_t> head, std::span<const std::uint8
 
 }  // namespace
 
-bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
-                  std::vector<std::uint8_t>* payload, std::string* error) {
-  payload->clear();
-  for (const std::vector<std::uint8_t>& file : files) {
-    if (file.size() > kMaxFileSize) {
+bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, ByteWriter& out,
+                  std::string* error) {
+  std::vector<std::uint8_t> frame;
+  for (const PayloadSource& file : files) {
+    if (file.size > kMaxFileSize) {
       *error = "a file of 4 GiB or more cannot be packed";
       return false;
     }
-    const std::vector<std::uint8_t> compressed = LzCompressFile(file);
-    const std::uint64_t length = compressed.size() - sizeof kSignatureHead;
+    LzEncoder encoder;
+    if (!encoder.Plan(*file.reader, file.size, scratch, error)) return false;
+    // The stored body: the compressed file without its first four bytes.
+    const std::vector<std::uint8_t> header = LzHeaderBytes(static_cast<std::uint32_t>(file.size));
+    const std::uint64_t length = header.size() - sizeof kSignatureHead + encoder.streamSize();
     if (length > kMaxFileSize) {
       *error = "a compressed entry of 4 GiB or more cannot be framed";
       return false;
     }
-    AppendLittleEndian32(payload, static_cast<std::uint32_t>(length));
-    payload->insert(payload->end(), compressed.begin() + sizeof kSignatureHead, compressed.end());
+    frame.clear();
+    AppendLittleEndian32(&frame, static_cast<std::uint32_t>(length));
+    frame.insert(frame.end(), header.begin() + sizeof kSignatureHead, header.end());
+    if (!out.Write(frame)) {
+      *error = out.error();
+      return false;
+    }
+    if (!encoder.Write(*file.reader, scratch, out, error)) return false;
   }
-  AppendLittleEndian32(payload, 0);
+  frame.clear();
+  AppendLittleEndian32(&frame, 0);
+  if (!out.Write(frame)) {
+    *error = out.error();
+    return false;
+  }
   return true;
+}
+
+bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
+                  std::vector<std::uint8_t>* payload, std::string* error) {
+  std::vector<MemoryReader> readers;
+  readers.reserve(files.size());
+  std::vector<PayloadSource> sources;
+  for (const std::vector<std::uint8_t>& file : files) {
+    readers.emplace_back(file);
+    sources.push_back({&readers.back(), file.size()});
+  }
+  MemoryScratch scratch;
+  payload->clear();
+  VectorWriter out(payload);
+  return WritePayload(sources, scratch, out, error);
 }
 
 bool ExpandCompressedFile(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out) {

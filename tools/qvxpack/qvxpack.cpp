@@ -13,6 +13,7 @@
 #include "payload/target_names.h"
 #include "tools/qvxpack/file_io.h"
 #include "tools/qvxpack/installer_builder.h"
+#include "tools/qvxpack/installer_writer.h"
 #include "tools/qvxpack/lz_compress.h"
 #include "tools/qvxpack/payload_builder.h"
 #include "tools/qvxpack/pe_image.h"
@@ -142,44 +143,59 @@ int Expand(const std::string& in, const std::string& out) {
   return kExitOk;
 }
 
-// Reads the six product files, which the installer cannot take empty, and
-// packs them into a payload.
-bool PackFiles(const std::vector<std::string>& inputs, Bytes* payload, std::string* error) {
-  std::vector<Bytes> files(inputs.size());
+// Opens the six product files, which the installer cannot take empty.
+bool OpenInputs(const std::vector<std::string>& inputs, std::vector<qvx::pack::FileReader>* files,
+                std::string* error) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    if (!qvx::pack::ReadWholeFile(inputs[i], qvx::pack::kMaxFileSize, &files[i], error)) {
-      return false;
-    }
+    if (!(*files)[i].Open(inputs[i], qvx::pack::kMaxFileSize, error)) return false;
     // The installer takes an expansion to nothing for a failure.
-    if (files[i].empty()) {
+    if ((*files)[i].size() == 0) {
       *error = inputs[i] + ": empty file; the installer cannot install it";
       return false;
     }
   }
-  return qvx::pack::BuildPayload(files, payload, error);
+  return true;
+}
+
+// Compresses the files one after the other into a payload written to out;
+// only one file's parse is held in memory at a time.
+bool WriteProductPayload(std::vector<qvx::pack::FileReader>& files, qvx::pack::ByteWriter& out,
+                         std::string* error) {
+  std::vector<qvx::pack::PayloadSource> sources;
+  for (qvx::pack::FileReader& file : files) sources.push_back({&file, file.size()});
+  qvx::pack::ScratchFile scratch;
+  return scratch.Create(error) && qvx::pack::WritePayload(sources, scratch, out, error);
 }
 
 int Pack(const std::string& out, const std::vector<std::string>& inputs) {
-  Bytes payload;
+  std::vector<qvx::pack::FileReader> files(inputs.size());
+  qvx::pack::AtomicFileWriter writer;
   std::string error;
-  if (!PackFiles(inputs, &payload, &error)) return Fail(error);
-  if (!qvx::pack::WriteFileAtomically(out, payload, &error)) return Fail(error);
+  if (!OpenInputs(inputs, &files, &error)) return Fail(error);
+  if (!writer.Create(out, &error)) return Fail(error);
+  if (!WriteProductPayload(files, writer, &error)) return Fail(error);
+  if (!writer.Commit()) return Fail(writer.error());
   return kExitOk;
 }
 
 int Build(const std::string& out, const std::string& stubPath,
           const std::vector<std::string>& inputs) {
   Bytes stub;
-  Bytes payload;
-  qvx::pack::BuiltInstaller built;
+  qvx::pack::InstallerStub parsed;
+  std::vector<qvx::pack::FileReader> files(inputs.size());
+  qvx::pack::AtomicFileWriter writer;
   std::string error;
+  // The stub and the inputs are checked before anything is compressed.
   if (!qvx::pack::ReadWholeFile(stubPath, kMaxInputSize, &stub, &error)) return Fail(error);
-  if (!PackFiles(inputs, &payload, &error)) return Fail(error);
-  if (!qvx::pack::BuildInstaller(stub, payload, &built, &error)) {
-    return Fail(stubPath + ": " + error);
-  }
-  if (!qvx::pack::WriteFileAtomically(out, built.image, &error)) return Fail(error);
-  if (built.signatureDropped) {
+  if (!parsed.Parse(stub, &error)) return Fail(stubPath + ": " + error);
+  if (!OpenInputs(inputs, &files, &error)) return Fail(error);
+  if (!writer.Create(out, &error)) return Fail(error);
+  const auto payload = [&files](qvx::pack::ByteWriter& to, std::string* why) {
+    return WriteProductPayload(files, to, why);
+  };
+  if (!qvx::pack::WriteInstaller(parsed, payload, writer, &error)) return Fail(error);
+  if (!writer.Commit()) return Fail(writer.error());
+  if (parsed.signatureDropped()) {
     std::fprintf(stderr,
                  "qvxpack: %s was signed; its signature does not cover the new payload and was "
                  "dropped: sign %s anew\n",
@@ -326,10 +342,10 @@ int RunCommand(int argc, char** argv) {
 }
 
 // An allocation that fails ends the program with a message and exit code 1,
-// not an abort. Outputs are written only once their data is complete, and
-// nothing is allocated between creating an output's temp file and renaming
-// it, so no output is left half written. The handler allocates nothing itself.
+// not an abort. The temporary file of an output being written goes with it,
+// so no output is left half written. The handler allocates nothing itself.
 [[noreturn]] void OutOfMemory() {
+  qvx::pack::RemovePartialOutputs();
   std::fputs("qvxpack: out of memory\n", stderr);
   std::exit(kExitFailure);
 }
