@@ -11,7 +11,8 @@
 # a few gigabytes of disk. --qvxpack (default build/host's) lets an older
 # build be measured against the same products; --stub defaults to
 # build/win64's QvxSetup.exe, whose product is the sample. The builds run one
-# after the other. These are figures, not a test: each output is checked
+# after the other; each installer is left as build/bench-scale/setup-SIZE-KIND/
+# QvxSetup.exe for bench/measure-install.sh --installer. These are figures, not a test: each output is checked
 # with `qvxpack verify`, and the limit the memory is held to (twice the
 # largest file plus 64 MiB) is printed beside it.
 set -euo pipefail
@@ -47,7 +48,9 @@ for size in "${sizes[@]}"; do
     files=()
     for name in "${names[@]}"; do files+=("$dir/$name"); done
     product=$(cat "${files[@]}" | wc -c)
-    out=$work/QvxSetup-$size-$kind.exe
+    # Named as shipped: the installer's message boxes carry its file name.
+    mkdir -p "$work/setup-$size-$kind"
+    out=$work/setup-$size-$kind/QvxSetup.exe
     log=$work/time-$size-$kind.txt
     /usr/bin/time -v "$qvxpack" build -o "$out" "$stub" "${files[@]}" 2>"$log" >/dev/null ||
       { cat "$log" >&2; exit 1; }
