@@ -16,6 +16,7 @@
 #include "tests/payload/synthetic_pe.h"
 #include "tools/qvxpack/byte_fields.h"
 #include "tools/qvxpack/installer_builder.h"
+#include "tools/qvxpack/payload_builder.h"
 #include "tools/qvxpack/pe_image.h"
 #include "tools/qvxpack/pe_resource.h"
 #include "tools/qvxpack/resource_tree.h"
@@ -458,9 +459,14 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
             std::string::npos)
       << Output();
   EXPECT_EQ(Run("verify " + exe + Inputs()), 0) << Output();
-  const std::string again = (dir_ / "again.exe").string();
-  ASSERT_EQ(Run("build -o " + again + " " + stub + Inputs()), 0) << Output();
-  EXPECT_EQ(Read(exe), Read(again));
+  // The tool streams the payload into the file and writes the headers last:
+  // the same bytes as the installer made whole in memory.
+  Bytes payload;
+  pack::BuiltInstaller built;
+  std::string error;
+  ASSERT_TRUE(pack::BuildPayload(contents_, &payload, &error)) << error;
+  ASSERT_TRUE(pack::BuildInstaller(Read(stub), payload, &built, &error)) << error;
+  EXPECT_EQ(Read(exe), built.image);
 }
 
 // A payload whose first entry is 23,117 (0x5A4D) bytes long begins with "MZ",
@@ -501,6 +507,15 @@ TEST_F(QvxpackTool, RunningOutOfMemoryIsAFailureLikeAnyOther) {
   EXPECT_NE(Output().find("out of memory"), std::string::npos) << Output();
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(Leftovers(), std::vector<std::string>{"big.q"});
+
+  // Memory runs out while the output is being written: it goes too.
+  const std::string stub = Write("stub.exe", test::SyntheticPe(false, {{10, 129, 1033, {0}}}));
+  fs::resize_file(inputs_[0], 300 << 20);  // sparse: costs no disk
+  EXPECT_EQ(Run("build -o " + out + " " + stub + Inputs(), 200 * 1024), 1) << Output();
+  EXPECT_NE(Output().find("out of memory"), std::string::npos) << Output();
+  std::vector<std::string> left = Leftovers();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"big.q", "stub.exe"}));
 }
 
 TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {

@@ -12,14 +12,13 @@ namespace {
 constexpr std::uint64_t kLiteralBits = 9;
 constexpr std::uint64_t kReferenceBits = 17;
 constexpr std::size_t kStartPosition = 4080;
-// Reads, scratch and output move in pieces of this size.
-constexpr std::size_t kPiece = 1 << 20;
-
 // Writes items into groups of a flag byte and up to eight items, and the
 // groups to a writer in large pieces.
 class StreamWriter {
  public:
-  explicit StreamWriter(ByteWriter& out) : out_(out) { buffer_.reserve(kPiece + 17); }
+  StreamWriter(ByteWriter& out, std::size_t piece) : out_(out), piece_(piece) {
+    buffer_.reserve(piece + 17);
+  }
 
   bool Literal(std::uint8_t byte) {
     BeginItem(true);
@@ -61,13 +60,14 @@ class StreamWriter {
     if (items_ < 8) return true;
     buffer_.insert(buffer_.end(), group_, group_ + groupSize_);
     items_ = 0;
-    if (buffer_.size() < kPiece) return true;
+    if (buffer_.size() < piece_) return true;
     const bool ok = out_.Write(buffer_);
     buffer_.clear();
     return ok;
   }
 
   ByteWriter& out_;
+  std::size_t piece_;
   std::vector<std::uint8_t> buffer_;
   std::uint8_t group_[17] = {};
   std::size_t groupSize_ = 0;
@@ -78,7 +78,7 @@ class StreamWriter {
 // a time.
 class BufferedInput {
  public:
-  explicit BufferedInput(ByteReader& in) : in_(in), buffer_(kPiece) {}
+  BufferedInput(ByteReader& in, std::size_t piece) : in_(in), buffer_(piece) {}
 
   // Skips n bytes.
   bool Skip(std::uint64_t n) {
@@ -128,9 +128,9 @@ bool LzEncoder::Plan(ByteReader& input, std::uint64_t inputSize, ScratchSpace& s
 
   // Forward: the longest match at each position; its length stays here, its
   // distance goes aside, two bytes little-endian per position.
-  StreamMatchFinder finder(input, inputSize, kPiece);
+  StreamMatchFinder finder(input, inputSize, piece_);
   std::vector<std::uint8_t> distances;
-  distances.reserve(kPiece);
+  distances.reserve(piece_);
   for (std::size_t i = 0; i < n; ++i) {
     Match m;
     if (!finder.Next(&m)) {
@@ -140,7 +140,7 @@ bool LzEncoder::Plan(ByteReader& input, std::uint64_t inputSize, ScratchSpace& s
     choice_[i] = m.length;
     distances.push_back(static_cast<std::uint8_t>(m.distance));
     distances.push_back(static_cast<std::uint8_t>(m.distance >> 8));
-    if (distances.size() >= kPiece || i + 1 == n) {
+    if (distances.size() >= piece_ || i + 1 == n) {
       if (!scratch.Write(distances)) {
         *error = scratch.error();
         return false;
@@ -185,9 +185,9 @@ bool LzEncoder::Write(ByteReader& input, ScratchSpace& scratch, ByteWriter& out,
     *error = !input.error().empty() ? input.error() : scratch.error();
     return false;
   }
-  BufferedInput bytes(input);
-  BufferedInput distances(scratch);
-  StreamWriter writer(out);
+  BufferedInput bytes(input, piece_);
+  BufferedInput distances(scratch, piece_);
+  StreamWriter writer(out, piece_);
   const std::size_t n = choice_.size();
   bool ok = true;
   for (std::size_t i = 0; ok && i < n;) {

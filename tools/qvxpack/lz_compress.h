@@ -26,6 +26,9 @@ namespace qvx::pack {
 
 class LzEncoder {
  public:
+  // Reads, scratch and output move in pieces of this size (4 KiB or more).
+  explicit LzEncoder(std::size_t piece = 1 << 20) : piece_(piece) {}
+
   // Pass 1: reads inputSize bytes from the input's start and chooses the
   // parse. The distances go to scratch, from its start. False, with the
   // reason in *error, when the input cannot be read or does not have
@@ -40,6 +43,7 @@ class LzEncoder {
   bool Write(ByteReader& input, ScratchSpace& scratch, ByteWriter& out, std::string* error);
 
  private:
+  std::size_t piece_;
   std::vector<std::uint8_t> choice_;  // per position: 1 for a literal, else a length
   std::uint64_t streamSize_ = 0;
 };
