@@ -18,13 +18,16 @@
 # `qvxpack build` made for a large product (bench/measure-scale.sh makes
 # them), with the product's six files that it must install; the driver and
 # the prefix still come from each BUILD_DIR. The copies are then copies of
-# those files.
+# those files. QVX_MEASURE_WAIT_S (default 60) is how many seconds one
+# installation may take before the round counts as failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=5
 builds=()
 installer=
 product_dir=
+# Seconds a round may take before it counts as failed; a gigabyte takes minutes.
+wait=${QVX_MEASURE_WAIT_S:-60}
 while [ $# -gt 0 ]; do
   case $1 in
     --installer) installer=$(realpath "$2"); shift 2 ;;
@@ -97,7 +100,7 @@ measure() {
   echo "== $build: install of $setup ($kind), OK to the success report, $rounds rounds"
   # Every wait of the scenario is bounded; timeout only stops a stuck Wine.
   status=0
-  QVX_MEASURE_ROUNDS=$rounds timeout $((180 + 60 * rounds)) \
+  QVX_MEASURE_ROUNDS=$rounds QVX_MEASURE_WAIT_S=$wait timeout $((180 + (wait + 60) * rounds)) \
     "$root/tests/wine/run-in-prefix.sh" "$build" measure_install "$driver" measure_install \
     "$setup" "$product" >"$log" || status=$?
   install=$(grep -E '^install: ' "$log" | tail -n1 || true)
