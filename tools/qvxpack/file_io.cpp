@@ -149,12 +149,11 @@ ScratchFile::~ScratchFile() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
-bool ScratchFile::Create(std::string* error) {
-  const char* dir = std::getenv("TMPDIR");
-  std::string name = std::string(dir && *dir ? dir : "/tmp") + "/qvxpack-scratch-XXXXXX";
+bool ScratchFile::Create(const std::string& beside, std::string* error) {
+  std::string name = beside + ".scratch-XXXXXX";
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) {
-    *error = Reason(name, "cannot create a scratch file", errno);
+    *error = Reason(beside, "cannot create a scratch file beside it", errno);
     return false;
   }
   // Unlinked at once: the space comes back when the file is closed, however

@@ -47,8 +47,10 @@ class FileReader : public ByteReader {
   std::string error_;
 };
 
-// A file of the system's temporary folder that nobody else opens and that
-// goes away when it is closed, also when the process ends otherwise.
+// A file that nobody else opens and that goes away when it is closed, also
+// when the process ends otherwise. It lies beside an output, on the disk
+// that must hold the output anyway: a temporary folder may be small, or
+// held in memory.
 class ScratchFile : public ScratchSpace {
  public:
   ScratchFile() = default;
@@ -56,7 +58,8 @@ class ScratchFile : public ScratchSpace {
   ScratchFile& operator=(const ScratchFile&) = delete;
   ~ScratchFile() override;
 
-  bool Create(std::string* error);
+  // Creates it under a name of its own beside the file `beside`.
+  bool Create(const std::string& beside, std::string* error);
   bool Write(std::span<const std::uint8_t> bytes) override;
   bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override;
   bool Rewind() override;

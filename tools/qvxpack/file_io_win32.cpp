@@ -147,20 +147,19 @@ ScratchFile::~ScratchFile() {
   if (handle_ != -1) CloseHandle(AsHandle(handle_));
 }
 
-bool ScratchFile::Create(std::string* error) {
-  char folder[MAX_PATH + 1] = {};
-  char name[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof folder, folder);
-  if (length == 0 || length > MAX_PATH || !GetTempFileNameA(folder, "qvx", 0, name)) {
-    *error = Reason("the temporary folder", "cannot create a scratch file", GetLastError());
-    return false;
+bool ScratchFile::Create(const std::string& beside, std::string* error) {
+  // Deleted by the system when the last handle goes, however the process
+  // ends; CREATE_NEW never opens another's file.
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+    const std::string name = beside + ".scratch-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(attempt);
+    file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  // Deleted by the system when the last handle goes, however the process ends.
-  HANDLE file = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    *error = Reason(name, "cannot create a scratch file", GetLastError());
-    DeleteFileA(name);
+    *error = Reason(beside, "cannot create a scratch file beside it", GetLastError());
     return false;
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);

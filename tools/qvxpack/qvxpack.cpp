@@ -158,13 +158,14 @@ bool OpenInputs(const std::vector<std::string>& inputs, std::vector<qvx::pack::F
 }
 
 // Compresses the files one after the other into a payload written to out;
-// only one file's parse is held in memory at a time.
-bool WriteProductPayload(std::vector<qvx::pack::FileReader>& files, qvx::pack::ByteWriter& out,
-                         std::string* error) {
+// only one file's parse is held in memory at a time, its match distances in
+// a scratch file beside the output.
+bool WriteProductPayload(std::vector<qvx::pack::FileReader>& files, const std::string& output,
+                         qvx::pack::ByteWriter& out, std::string* error) {
   std::vector<qvx::pack::PayloadSource> sources;
   for (qvx::pack::FileReader& file : files) sources.push_back({&file, file.size()});
   qvx::pack::ScratchFile scratch;
-  return scratch.Create(error) && qvx::pack::WritePayload(sources, scratch, out, error);
+  return scratch.Create(output, error) && qvx::pack::WritePayload(sources, scratch, out, error);
 }
 
 int Pack(const std::string& out, const std::vector<std::string>& inputs) {
@@ -173,7 +174,7 @@ int Pack(const std::string& out, const std::vector<std::string>& inputs) {
   std::string error;
   if (!OpenInputs(inputs, &files, &error)) return Fail(error);
   if (!writer.Create(out, &error)) return Fail(error);
-  if (!WriteProductPayload(files, writer, &error)) return Fail(error);
+  if (!WriteProductPayload(files, out, writer, &error)) return Fail(error);
   if (!writer.Commit()) return Fail(writer.error());
   return kExitOk;
 }
@@ -190,8 +191,8 @@ int Build(const std::string& out, const std::string& stubPath,
   if (!parsed.Parse(stub, &error)) return Fail(stubPath + ": " + error);
   if (!OpenInputs(inputs, &files, &error)) return Fail(error);
   if (!writer.Create(out, &error)) return Fail(error);
-  const auto payload = [&files](qvx::pack::ByteWriter& to, std::string* why) {
-    return WriteProductPayload(files, to, why);
+  const auto payload = [&files, &out](qvx::pack::ByteWriter& to, std::string* why) {
+    return WriteProductPayload(files, out, to, why);
   };
   if (!qvx::pack::WriteInstaller(parsed, payload, writer, &error)) return Fail(error);
   if (!writer.Commit()) return Fail(writer.error());
