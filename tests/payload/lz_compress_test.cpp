@@ -120,6 +120,30 @@ TEST(LzCompress, RoundTripsThroughOurExpansion) {
   }
 }
 
+// The encoder holds only a window of its input and reads it, and its
+// scratch, in pieces: where the pieces end must not change a byte.
+TEST(LzCompress, GivesTheSameStreamWhereverItsReadsEnd) {
+  // Random 4 KiB repeated: every match lies at the window's far end.
+  Bytes periodic = test::RandomBytes(4096, 12).bytes;
+  for (int i = 0; i < 3; ++i) periodic.insert(periodic.end(), periodic.begin(), periodic.begin() + 4096);
+  std::vector<Compressed> inputs = RoundTripCorpus();
+  inputs.push_back({{"periodic", periodic}, pack::LzCompressFile(periodic)});
+  for (const auto& [f, file] : inputs) {
+    pack::LzEncoder encoder(4096);
+    pack::MemoryReader input(f.bytes, 1000);
+    pack::MemoryScratch scratch;
+    Bytes stream;
+    pack::VectorWriter out(&stream);
+    std::string error;
+    ASSERT_TRUE(encoder.Plan(input, f.bytes.size(), scratch, &error)) << f.name << error;
+    ASSERT_TRUE(encoder.Write(input, scratch, out, &error)) << f.name << error;
+    EXPECT_EQ(encoder.streamSize(), stream.size()) << f.name;
+    EXPECT_TRUE(std::equal(stream.begin(), stream.end(), file.begin() + kLzHeaderSize,
+                           file.end()))
+        << f.name;
+  }
+}
+
 TEST(LzCompress, LibmspackExpandsEveryStreamByteIdentically) {
   test::MspackExpander mspack;
   for (const auto& [f, file] : RoundTripCorpus()) {

@@ -17,6 +17,7 @@
 #include "tests/payload/synthetic_pe.h"
 #include "tools/qvxpack/byte_fields.h"
 #include "tools/qvxpack/installer_builder.h"
+#include "tools/qvxpack/payload_builder.h"
 #include "tools/qvxpack/pe_image.h"
 #include "tools/qvxpack/pe_resource.h"
 #include "tools/qvxpack/resource_tree.h"
@@ -579,6 +580,13 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   EXPECT_NE(Output().find("ok check value CRC-32"), std::string::npos) << Output();
   const std::string again = (dir_ / "again.exe").string();
   ASSERT_EQ(Run("build -o " + again + " " + stub + Inputs()), 0) << Output();
+  // The tool streams the payload into the file and writes the headers last:
+  // the same bytes as the installer made whole in memory.
+  Bytes payload;
+  pack::BuiltInstaller inMemory;
+  ASSERT_TRUE(pack::BuildPayload(contents_, &payload, &error)) << error;
+  ASSERT_TRUE(pack::BuildInstaller(Read(stub), payload, &inMemory, &error)) << error;
+  EXPECT_EQ(Read(again), inMemory.image);
   EXPECT_EQ(ResourceOf(Read(again), {16, 1, 1033, {}}), VersionRecord("1.0.0.0", 0x10000, 0));
   ASSERT_EQ(Run("build -o " + again + " --product-version 2.3.40000.5 " + stub + Inputs()), 0);
   EXPECT_EQ(Read(exe), Read(again));
@@ -626,6 +634,15 @@ TEST_F(QvxpackTool, RunningOutOfMemoryIsAFailureLikeAnyOther) {
   EXPECT_NE(Output().find("out of memory"), std::string::npos) << Output();
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(Leftovers(), std::vector<std::string>{"big.q"});
+
+  // Memory runs out while the output is being written: it goes too.
+  const std::string stub = Write("stub.exe", test::SyntheticPe(false, {{10, 129, 1033, {0}}}));
+  fs::resize_file(inputs_[0], 300 << 20);  // sparse: costs no disk
+  EXPECT_EQ(Run("build -o " + out + " " + stub + Inputs(), 200 * 1024), 1) << Output();
+  EXPECT_NE(Output().find("out of memory"), std::string::npos) << Output();
+  std::vector<std::string> left = Leftovers();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"big.q", "stub.exe"}));
 
   // A file of 4 GiB - 1 bytes, the most a size field holds, is taken (and
   // memory runs out); one of 4 GiB is refused.

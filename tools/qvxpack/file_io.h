@@ -1,11 +1,14 @@
-// Whole-file reads and all-or-nothing writes for the host tools, on Linux
-// (file_io.cpp) and on Windows (file_io_win32.cpp).
+// File access for the host tools, on Linux (file_io.cpp) and on Windows
+// (file_io_win32.cpp): whole-file reads, files read in pieces, scratch
+// files, and outputs written whole or not at all.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "tools/qvxpack/byte_stream.h"
 
 namespace qvx::pack {
 
@@ -51,11 +54,89 @@ bool ReadFileStart(const std::string& path, std::size_t maxSize, std::vector<std
 // drawn and redrawn.
 bool ErrorsGoToTerminal();
 
-// After this, SIGINT, SIGTERM and SIGHUP remove the temporary file of a
-// WriteFileAtomically in progress before the program ends by the signal.
+// After this, SIGINT, SIGTERM and SIGHUP remove the temporary file of an
+// output being written before the program ends by the signal.
 void RemovePartialOutputOnSignals();
 
 // Creates a folder; one that exists already is fine.
 bool CreateFolder(const std::string& path, std::string* error);
+
+// A regular file read from its start in pieces. Errors name the file.
+class FileReader : public ByteReader {
+ public:
+  FileReader() = default;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  ~FileReader() override;
+
+  // Fails as ReadWholeFile does.
+  bool Open(const std::string& path, std::uint64_t maxSize, std::string* error);
+  std::uint64_t size() const { return size_; }
+  bool Rewind() override;
+  bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override;
+  const std::string& error() const override { return error_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::string path_;
+  std::uint64_t size_ = 0;
+  std::string error_;
+};
+
+// A file that nobody else opens and that goes away when it is closed, also
+// when the process ends otherwise. It lies beside an output, on the disk
+// that must hold the output anyway: a temporary folder may be small, or
+// held in memory.
+class ScratchFile : public ScratchSpace {
+ public:
+  ScratchFile() = default;
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  ~ScratchFile() override;
+
+  // Creates it under a name of its own beside the file `beside`.
+  bool Create(const std::string& beside, std::string* error);
+  bool Write(std::span<const std::uint8_t> bytes) override;
+  bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override;
+  bool Rewind() override;
+  const std::string& error() const override { return error_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::string error_;
+};
+
+// Removes the temporary files of the outputs not yet committed. It
+// allocates nothing, so that an out-of-memory handler can call it before
+// the process ends.
+void RemovePartialOutputs();
+
+// An output written in pieces to a temporary file beside its path and
+// renamed over the path by Commit: until then nothing stands under the
+// name, and an output that is not committed is removed.
+class AtomicFileWriter : public ByteWriter {
+ public:
+  AtomicFileWriter() = default;
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+  ~AtomicFileWriter() override;
+
+  // The output gets the permission bits mode (Linux; Windows has none).
+  bool Create(const std::string& path, std::string* error, std::uint32_t mode = 0644);
+  bool Write(std::span<const std::uint8_t> bytes) override;
+  // Writes over bytes already written, at offset from the start.
+  bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  bool Commit();
+  const std::string& error() const override { return error_; }
+
+ private:
+  friend void RemovePartialOutputs();
+  void Discard();
+
+  std::intptr_t handle_ = -1;
+  std::string path_;
+  std::string temp_;
+  std::string error_;
+};
 
 }  // namespace qvx::pack

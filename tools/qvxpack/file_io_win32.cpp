@@ -27,6 +27,28 @@ std::string Reason(const std::string& path, const char* what, DWORD err) {
 // WriteFile and ReadFile move at most this much per call.
 constexpr DWORD kChunk = 1 << 24;
 
+HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// Writes all of data; 0 or a system error.
+DWORD WriteAll(HANDLE file, std::span<const std::uint8_t> data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kChunk, data.size() - done));
+    DWORD put = 0;
+    if (!WriteFile(file, data.data() + done, want, &put, nullptr) || put == 0) {
+      return put == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : GetLastError();
+    }
+    done += put;
+  }
+  return 0;
+}
+
+bool Seek(HANDLE file, std::uint64_t offset) {
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
+}
+
 // The temporary file being written, for the console handler, which runs on
 // a thread of its own. The file is open with FILE_SHARE_DELETE, so that
 // deleting it there takes effect when the ending process closes it.
@@ -43,6 +65,19 @@ void SetPartial(const std::string& temp) {
   std::copy(temp.begin(), temp.begin() + n, partialPath);
   partialPath[n] = '\0';
   InterlockedExchange(&partialSet, 1);
+}
+
+// The outputs being written, for RemovePartialOutputs: there is rarely more
+// than one.
+AtomicFileWriter* g_open[8] = {};
+
+void Track(AtomicFileWriter* writer, AtomicFileWriter* replacing) {
+  for (AtomicFileWriter*& slot : g_open) {
+    if (slot == replacing) {
+      slot = writer;
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -122,8 +157,47 @@ bool ReadFileStart(const std::string& path, std::size_t maxSize, std::vector<std
   return true;
 }
 
+void RemovePartialOutputs() {
+  for (AtomicFileWriter* writer : g_open) {
+    if (writer) writer->Discard();
+  }
+}
+
 bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<std::uint8_t>* data,
                    std::string* error) {
+  FileReader file;
+  if (!file.Open(path, maxSize, error)) return false;
+  data->resize(static_cast<std::size_t>(file.size()));
+  std::size_t done = 0;
+  while (done < data->size()) {
+    std::size_t got = 0;
+    if (!file.Read(data->data() + done, data->size() - done, &got) || got == 0) {
+      *error = got == 0 && file.error().empty() ? Reason(path, "changed while being read", 0)
+                                                : file.error();
+      return false;
+    }
+    done += got;
+  }
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data,
+                         std::string* error, std::uint32_t mode) {
+  AtomicFileWriter out;
+  if (!out.Create(path, error, mode)) return false;
+  if (!out.Write(data) || !out.Commit()) {
+    *error = out.error();
+    return false;
+  }
+  return true;
+}
+
+FileReader::~FileReader() {
+  if (handle_ != -1) CloseHandle(AsHandle(handle_));
+}
+
+bool FileReader::Open(const std::string& path, std::uint64_t maxSize, std::string* error) {
+  path_ = path;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -141,60 +215,148 @@ bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<s
     CloseHandle(file);
     return false;
   }
-  data->resize(static_cast<std::size_t>(size.QuadPart));
-  std::size_t done = 0;
-  while (done < data->size()) {
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kChunk, data->size() - done));
-    DWORD got = 0;
-    if (!ReadFile(file, data->data() + done, want, &got, nullptr) || got == 0) {
-      *error = Reason(path, got == 0 ? "changed while being read" : "cannot read", GetLastError());
-      CloseHandle(file);
-      return false;
-    }
-    done += got;
-  }
-  CloseHandle(file);
+  size_ = static_cast<std::uint64_t>(size.QuadPart);
+  handle_ = reinterpret_cast<std::intptr_t>(file);
   return true;
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data,
-                         std::string* error, std::uint32_t /*mode*/) {
-  // A name of its own beside the target: CREATE_NEW never opens another's file.
-  std::string temp;
+bool FileReader::Rewind() {
+  if (Seek(AsHandle(handle_), 0)) return true;
+  error_ = Reason(path_, "cannot read", GetLastError());
+  return false;
+}
+
+bool FileReader::Read(std::uint8_t* data, std::size_t size, std::size_t* got) {
+  DWORD n = 0;
+  const BOOL ok = ReadFile(AsHandle(handle_), data,
+                           static_cast<DWORD>(std::min<std::size_t>(kChunk, size)), &n, nullptr);
+  *got = n;
+  if (ok) return true;
+  error_ = Reason(path_, "cannot read", GetLastError());
+  return false;
+}
+
+ScratchFile::~ScratchFile() {
+  if (handle_ != -1) CloseHandle(AsHandle(handle_));
+}
+
+bool ScratchFile::Create(const std::string& beside, std::string* error) {
+  // Deleted by the system when the last handle goes, however the process
+  // ends; CREATE_NEW never opens another's file.
   HANDLE file = INVALID_HANDLE_VALUE;
   for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-    temp =
+    const std::string name = beside + ".scratch-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(attempt);
+    file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = Reason(beside, "cannot create a scratch file beside it", GetLastError());
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
+}
+
+bool ScratchFile::Write(std::span<const std::uint8_t> bytes) {
+  const DWORD err = WriteAll(AsHandle(handle_), bytes);
+  if (err == 0) return true;
+  error_ = Reason("scratch file", "cannot write", err);
+  return false;
+}
+
+bool ScratchFile::Read(std::uint8_t* data, std::size_t size, std::size_t* got) {
+  DWORD n = 0;
+  const BOOL ok = ReadFile(AsHandle(handle_), data,
+                           static_cast<DWORD>(std::min<std::size_t>(kChunk, size)), &n, nullptr);
+  *got = n;
+  if (ok) return true;
+  error_ = Reason("scratch file", "cannot read", GetLastError());
+  return false;
+}
+
+bool ScratchFile::Rewind() {
+  if (Seek(AsHandle(handle_), 0)) return true;
+  error_ = Reason("scratch file", "cannot read", GetLastError());
+  return false;
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  Discard();
+  Track(nullptr, this);
+}
+
+bool AtomicFileWriter::Create(const std::string& path, std::string* error,
+                              std::uint32_t /*mode*/) {
+  // A name of its own beside the target: CREATE_NEW never opens another's file.
+  path_ = path;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+    temp_ =
         path + ".partial-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    file = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+    file = CreateFileA(temp_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (file == INVALID_HANDLE_VALUE) {
     *error = Reason(path, "cannot create", GetLastError());
+    temp_.clear();
     return false;
   }
-  SetPartial(temp);
+  SetPartial(temp_);
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  Track(nullptr, this);
+  Track(this, nullptr);
+  return true;
+}
+
+bool AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
+  const DWORD err = WriteAll(AsHandle(handle_), bytes);
+  if (err == 0) return true;
+  error_ = Reason(path_, "cannot write", err);
+  return false;
+}
+
+bool AtomicFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  LARGE_INTEGER here{}, zero{};
+  HANDLE file = AsHandle(handle_);
   DWORD err = 0;
-  std::size_t done = 0;
-  while (done < data.size() && err == 0) {
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kChunk, data.size() - done));
-    DWORD put = 0;
-    if (!WriteFile(file, data.data() + done, want, &put, nullptr) || put == 0) {
-      err = put == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : GetLastError();
-    }
-    done += put;
+  if (!SetFilePointerEx(file, zero, &here, FILE_CURRENT) || !Seek(file, offset)) {
+    err = GetLastError();
+  } else {
+    err = WriteAll(file, bytes);
+    if (!Seek(file, static_cast<std::uint64_t>(here.QuadPart)) && err == 0) err = GetLastError();
   }
-  if (!CloseHandle(file) && err == 0) err = GetLastError();
-  if (err == 0 && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (err == 0) return true;
+  error_ = Reason(path_, "cannot write", err);
+  return false;
+}
+
+bool AtomicFileWriter::Commit() {
+  DWORD err = CloseHandle(AsHandle(handle_)) ? 0 : GetLastError();
+  handle_ = -1;
+  if (err == 0 && !MoveFileExA(temp_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     err = GetLastError();
   }
-  if (err != 0) DeleteFileA(temp.c_str());
-  InterlockedExchange(&partialSet, 0);
-  if (err != 0) {
-    *error = Reason(path, "cannot write", err);
-    return false;
+  if (err == 0) {
+    temp_.clear();
+    InterlockedExchange(&partialSet, 0);
+    return true;
   }
-  return true;
+  error_ = Reason(path_, "cannot write", err);
+  Discard();
+  return false;
+}
+
+void AtomicFileWriter::Discard() {
+  if (handle_ != -1) CloseHandle(AsHandle(handle_));
+  handle_ = -1;
+  if (!temp_.empty()) {
+    DeleteFileA(temp_.c_str());
+    InterlockedExchange(&partialSet, 0);
+  }
+  temp_.clear();
 }
 
 bool CreateFolder(const std::string& path, std::string* error) {

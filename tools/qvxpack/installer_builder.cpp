@@ -119,15 +119,14 @@ ResourceEntry* FindVersionLeaf(ResourceTable& root) {
 
 }  // namespace
 
-bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uint8_t> payload,
-                    BuiltInstaller* built, std::string* error, const VersionNumber* version) {
-  PeLayout pe;
-  ResourceTable root;
-  std::size_t r = 0;
-  if (!ParsePeLayout(stub, &pe, error) || !ReadResourceTree(stub, pe, &root, &r, error)) {
+bool InstallerStub::Parse(std::span<const std::uint8_t> stub, std::string* error) {
+  stub_ = stub;
+  PeLayout& pe = pe_;
+  std::size_t& r = resourceIndex_;
+  if (!ParsePeLayout(stub, &pe, error) || !ReadResourceTree(stub, pe, &root_, &r, error)) {
     return false;
   }
-  const PeSection resources = pe.sections[r];
+  const PeSection& resources = pe.sections[r];
   if (pe.directories[kResourceDirectory].rva != resources.virtualAddress) {
     return Fail(error, "the resource directory does not fill a section of its own (" +
                            resources.name + ")");
@@ -156,52 +155,66 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uin
     return Fail(error, "the section table overlaps the resource section");
   }
   if (!CheckFollowingSections(stub, pe, r, error)) return false;
-  bool signature = false;
-  if (!CheckTrailingData(stub, pe, &signature, error)) return false;
+  if (!CheckTrailingData(stub, pe, &signature_, error)) return false;
 
-  ResourceEntry* leaf = FindResourceLeaf(root, kRtRcData, kPayloadResourceId, kLangEnglishUs);
-  if (!leaf) {
+  payloadLeaf_ = FindResourceLeaf(root_, kRtRcData, kPayloadResourceId, kLangEnglishUs);
+  if (!payloadLeaf_) {
     return Fail(error, "no payload resource (RT_RCDATA 129, language 1033): not an installer");
   }
-  leaf->data = payload;
-  std::vector<std::uint8_t> record;  // the leaf views it until the layout
-  if (version) {
-    ResourceEntry* versionLeaf = FindVersionLeaf(root);
-    if (!versionLeaf) return Fail(error, "it has no version record (RT_VERSION) to set");
-    if (!SetRecordVersion(versionLeaf->data, *version, &record, error)) return false;
-    versionLeaf->data = record;
-  }
-  std::vector<std::uint8_t> tree;
-  if (!SerializeResourceTree(root, resources.virtualAddress, &tree)) {
+  return true;
+}
+
+bool InstallerStub::SetVersion(const VersionNumber& version, std::string* error) {
+  ResourceEntry* versionLeaf = FindVersionLeaf(root_);
+  if (!versionLeaf) return Fail(error, "it has no version record (RT_VERSION) to set");
+  if (!SetRecordVersion(versionLeaf->data, version, &versionRecord_, error)) return false;
+  versionLeaf->data = versionRecord_;
+  return true;
+}
+
+// The file up to the resource section, the new section, then the sections
+// that follow it at their new places; the payload's bytes are left out
+// between head and tail.
+bool InstallerStub::LayOut(std::uint64_t payloadSize, std::vector<std::uint8_t>* head,
+                           std::vector<std::uint8_t>* tail, std::string* error) const {
+  const PeLayout& pe = pe_;
+  const PeSection& resources = pe.sections[resourceIndex_];
+  std::vector<std::uint8_t> before, after;
+  if (!SerializeResourceTreeAround(root_, resources.virtualAddress, payloadLeaf_, payloadSize,
+                                   &before, &after)) {
     return Fail(error, "the payload is too large for an executable");
   }
+  const std::uint64_t treeSize = before.size() + payloadSize + after.size();
 
-  // The file up to the resource section, the new section, then the
-  // sections that follow it at their new places.
-  std::vector<std::uint8_t> out(stub.begin(), stub.begin() + resources.rawOffset);
-  const std::uint64_t newRawSize = AlignUp(tree.size(), pe.fileAlignment);
-  out.insert(out.end(), tree.begin(), tree.end());
-  out.resize(resources.rawOffset + newRawSize);
+  std::vector<std::uint8_t>& out = *head;
+  out.assign(stub_.begin(), stub_.begin() + resources.rawOffset);
+  out.insert(out.end(), before.begin(), before.end());
+  *tail = std::move(after);
+  // The file offset of the tail's end.
+  auto fileSize = [&] { return out.size() + payloadSize + tail->size(); };
+  const std::uint64_t newRawSize = AlignUp(treeSize, pe.fileAlignment);
+  tail->resize(tail->size() + (resources.rawOffset + newRawSize - fileSize()));
   std::uint64_t nextRva =
-      AlignUp(std::uint64_t{resources.virtualAddress} + tree.size(), pe.sectionAlignment);
+      AlignUp(std::uint64_t{resources.virtualAddress} + treeSize, pe.sectionAlignment);
   if (nextRva > kMaxRva || newRawSize > kMaxRva) {
     return Fail(error, "the payload is too large for an executable");
   }
-  WriteField(out, resources.headerOffset + 8, 4, static_cast<std::uint32_t>(tree.size()));
+  WriteField(out, resources.headerOffset + 8, 4, static_cast<std::uint32_t>(treeSize));
   WriteField(out, resources.headerOffset + 16, 4, static_cast<std::uint32_t>(newRawSize));
   WriteField(out, pe.DirectoryField(kResourceDirectory) + 4, 4,
-             static_cast<std::uint32_t>(tree.size()));
-  for (std::size_t j = r + 1; j < pe.sections.size(); ++j) {
+             static_cast<std::uint32_t>(treeSize));
+  for (std::size_t j = resourceIndex_ + 1; j < pe.sections.size(); ++j) {
     const PeSection& s = pe.sections[j];
     const std::uint32_t newRva = static_cast<std::uint32_t>(nextRva);
     WriteField(out, s.headerOffset + 12, 4, newRva);
     if (s.rawSize) {
-      out.resize(AlignUp(out.size(), pe.fileAlignment));
-      if (out.size() > kMaxRva) return Fail(error, "the payload is too large for an executable");
-      WriteField(out, s.headerOffset + 20, 4, static_cast<std::uint32_t>(out.size()));
-      out.insert(out.end(), stub.begin() + s.rawOffset, stub.begin() + s.rawOffset + s.rawSize);
+      tail->resize(tail->size() + (AlignUp(fileSize(), pe.fileAlignment) - fileSize()));
+      if (fileSize() > kMaxRva) return Fail(error, "the payload is too large for an executable");
+      WriteField(out, s.headerOffset + 20, 4, static_cast<std::uint32_t>(fileSize()));
+      tail->insert(tail->end(), stub_.begin() + s.rawOffset,
+                   stub_.begin() + s.rawOffset + s.rawSize);
     }
-    // CheckFollowingSections made sure that this is the relocation section.
+    // Parse made sure that this is the relocation section.
     const std::uint32_t relocs = pe.directories[kBaseRelocDirectory].rva;
     WriteField(out, pe.DirectoryField(kBaseRelocDirectory), 4, relocs - s.virtualAddress + newRva);
     nextRva = AlignUp(nextRva + s.memorySize(), pe.sectionAlignment);
@@ -210,17 +223,32 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uin
   WriteField(out, pe.sizeOfImageField, 4, static_cast<std::uint32_t>(nextRva));
   if (resources.characteristics & kSectionInitializedData) {
     std::uint32_t initialized = 0;
-    ReadField(stub, pe.sizeOfInitializedDataField, 4, &initialized);
+    ReadField(stub_, pe.sizeOfInitializedDataField, 4, &initialized);
     WriteField(out, pe.sizeOfInitializedDataField, 4,
                initialized - resources.rawSize + static_cast<std::uint32_t>(newRawSize));
   }
-  if (signature) {
+  if (signature_) {
     WriteField(out, pe.DirectoryField(kSecurityDirectory), 4, 0);
     WriteField(out, pe.DirectoryField(kSecurityDirectory) + 4, 4, 0);
   }
-  WriteField(out, pe.checksumField, 4, PeChecksum(out, pe.checksumField));
+  WriteField(out, pe.checksumField, 4, 0);
+  return true;
+}
+
+bool BuildInstaller(std::span<const std::uint8_t> stub, std::span<const std::uint8_t> payload,
+                    BuiltInstaller* built, std::string* error, const VersionNumber* version) {
+  InstallerStub parsed;
+  std::vector<std::uint8_t> head, tail;
+  if (!parsed.Parse(stub, error) || (version && !parsed.SetVersion(*version, error)) ||
+      !parsed.LayOut(payload.size(), &head, &tail, error)) {
+    return false;
+  }
+  std::vector<std::uint8_t> out = std::move(head);
+  out.insert(out.end(), payload.begin(), payload.end());
+  out.insert(out.end(), tail.begin(), tail.end());
+  WriteField(out, parsed.checksumField(), 4, PeChecksum(out, parsed.checksumField()));
   built->image = std::move(out);
-  built->signatureDropped = signature;
+  built->signatureDropped = parsed.signatureDropped();
   return true;
 }
 

@@ -43,33 +43,80 @@ bool ExpandPieces(std::span<const std::uint8_t> head, std::span<const std::uint8
   return expander.Finish() == parsed.expandedSize;
 }
 
+// Passes bytes on to the output and keeps the check value of all it passed.
+class CheckedWriter : public ByteWriter {
+ public:
+  explicit CheckedWriter(ByteWriter& out) : out_(out) {}
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    crc_.Update(bytes);
+    return out_.Write(bytes);
+  }
+  const std::string& error() const override { return out_.error(); }
+  std::uint32_t crc() const { return crc_.Value(); }
+
+ private:
+  ByteWriter& out_;
+  Crc32 crc_;
+};
+
 }  // namespace
 
-bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
-                  std::vector<std::uint8_t>* payload, std::string* error,
-                  const std::function<void(std::size_t)>& starting) {
-  payload->clear();
-  for (const std::vector<std::uint8_t>& file : files) {
+bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, ByteWriter& sink,
+                  std::string* error, const std::function<void(std::size_t)>& starting) {
+  CheckedWriter out(sink);
+  std::vector<std::uint8_t> frame;
+  for (const PayloadSource& file : files) {
     if (starting) starting(static_cast<std::size_t>(&file - files.data()));
-    if (file.size() > kMaxFileSize) {
+    if (file.size > kMaxFileSize) {
       *error = "a file of 4 GiB or more cannot be packed";
       return false;
     }
-    const std::vector<std::uint8_t> compressed = LzCompressFile(file);
-    const std::uint64_t length = compressed.size() - sizeof kSignatureHead;
+    LzEncoder encoder;
+    if (!encoder.Plan(*file.reader, file.size, scratch, error)) return false;
+    // The stored body: the compressed file without its first four bytes.
+    const std::vector<std::uint8_t> header = LzHeaderBytes(static_cast<std::uint32_t>(file.size));
+    const std::uint64_t length = header.size() - sizeof kSignatureHead + encoder.streamSize();
     if (length > kMaxFileSize) {
       *error = "a compressed entry of 4 GiB or more cannot be framed";
       return false;
     }
-    AppendLittleEndian32(payload, static_cast<std::uint32_t>(length));
-    payload->insert(payload->end(), compressed.begin() + sizeof kSignatureHead, compressed.end());
+    frame.clear();
+    AppendLittleEndian32(&frame, static_cast<std::uint32_t>(length));
+    frame.insert(frame.end(), header.begin() + sizeof kSignatureHead, header.end());
+    if (!out.Write(frame)) {
+      *error = out.error();
+      return false;
+    }
+    if (!encoder.Write(*file.reader, scratch, out, error)) return false;
   }
-  AppendLittleEndian32(payload, 0);
-  Crc32 crc;
-  crc.Update(*payload);
-  const auto trailer = CheckTrailer(crc.Value());
-  payload->insert(payload->end(), trailer.begin(), trailer.end());
+  frame.clear();
+  AppendLittleEndian32(&frame, 0);
+  if (!out.Write(frame)) {
+    *error = out.error();
+    return false;
+  }
+  const auto trailer = CheckTrailer(out.crc());
+  if (!sink.Write(trailer)) {
+    *error = sink.error();
+    return false;
+  }
   return true;
+}
+
+bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
+                  std::vector<std::uint8_t>* payload, std::string* error,
+                  const std::function<void(std::size_t)>& starting) {
+  std::vector<MemoryReader> readers;
+  readers.reserve(files.size());
+  std::vector<PayloadSource> sources;
+  for (const std::vector<std::uint8_t>& file : files) {
+    readers.emplace_back(file);
+    sources.push_back({&readers.back(), file.size()});
+  }
+  MemoryScratch scratch;
+  payload->clear();
+  VectorWriter out(payload);
+  return WritePayload(sources, scratch, out, error, starting);
 }
 
 bool ExpandCompressedFile(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out) {

@@ -9,17 +9,32 @@
 #include <vector>
 
 #include "payload/payload_reader.h"
+#include "tools/qvxpack/byte_stream.h"
 
 namespace qvx::pack {
 
 // The largest file a compressed file can describe (its size field is 32 bits).
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
 
-// A payload of the given files, in order, each compressed and framed, closed
-// by the terminator and followed by its check value (payload_check.h). False
-// with the reason in *error when a file or its compressed body is too large
-// for the 32-bit fields. starting, when given, is told the index of each file
-// before it is compressed.
+// A file to pack: where its bytes come from, and how many it has.
+struct PayloadSource {
+  ByteReader* reader;
+  std::uint64_t size;
+};
+
+// Writes a payload of the given files to out: each compressed, in order,
+// framed by its stored length, closed by the terminator and followed by its
+// check value (payload_check.h). Every byte of the payload passes through out
+// once, in order, and nothing else does. Each file is read twice; scratch
+// holds two bytes per byte of the file being compressed. starting, when
+// given, is told the index of each file before it is compressed. False with
+// the reason in *error when a file cannot be read or it or its compressed
+// body is too large for the 32-bit fields; out may then have part of the
+// payload.
+bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, ByteWriter& out,
+                  std::string* error, const std::function<void(std::size_t)>& starting = {});
+
+// The payload of files held in memory, as WritePayload writes it.
 bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
                   std::vector<std::uint8_t>* payload, std::string* error,
                   const std::function<void(std::size_t)>& starting = {});

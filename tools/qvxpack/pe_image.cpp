@@ -1,5 +1,7 @@
 #include "tools/qvxpack/pe_image.h"
 
+#include <algorithm>
+
 #include "tools/qvxpack/byte_fields.h"
 
 namespace qvx::pack {
@@ -110,16 +112,29 @@ bool ParsePeLayout(std::span<const std::uint8_t> file, PeLayout* layout, std::st
 
 std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::size_t checksumField) {
   // The field counts as zero wherever it lies, aligned or not.
-  auto byteAt = [&](std::size_t i) -> std::uint32_t {
-    const bool inField = i >= checksumField && i - checksumField < 4;
-    return i < file.size() && !inField ? file[i] : 0;
-  };
-  std::uint64_t sum = 0;
-  for (std::size_t i = 0; i < file.size(); i += 2) {
-    sum += byteAt(i) | byteAt(i + 1) << 8;
-    sum = (sum & 0xFFFF) + (sum >> 16);
-  }
-  return static_cast<std::uint32_t>(sum + file.size());
+  PeChecksumSum sum;
+  const std::size_t split = std::min(checksumField, file.size());
+  sum.Add(0, file.first(split));
+  if (file.size() - split > 4) sum.Add(split + 4, file.subspan(split + 4));
+  return sum.Finish(file.size());
+}
+
+void PeChecksumSum::Add(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  // A byte at an even offset is a word's low half, at an odd one its high.
+  std::size_t i = 0;
+  if (offset % 2 && !bytes.empty()) total_ += std::uint64_t{bytes[i++]} << 8;
+  std::uint64_t words = 0;
+  for (; i + 1 < bytes.size(); i += 2) words += bytes[i] | bytes[i + 1] << 8;
+  if (i < bytes.size()) words += bytes[i];
+  total_ += words;
+}
+
+std::uint32_t PeChecksumSum::Finish(std::uint64_t fileSize) const {
+  // Summing word by word with end-around carry keeps the sum below 0x10000
+  // and congruent to the total modulo 0xFFFF; it is 0 only while every word
+  // is 0.
+  const std::uint64_t folded = total_ == 0 ? 0 : (total_ - 1) % 0xFFFF + 1;
+  return static_cast<std::uint32_t>(folded + fileSize);
 }
 
 }  // namespace qvx::pack

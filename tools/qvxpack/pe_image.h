@@ -83,4 +83,17 @@ bool ParsePeLayout(std::span<const std::uint8_t> file, PeLayout* layout, std::st
 // checksum field itself left out, plus the file's length.
 std::uint32_t PeChecksum(std::span<const std::uint8_t> file, std::size_t checksumField);
 
+// The same checksum over a file that passes by in pieces, in any order: each
+// piece is added with its offset in the file, the checksum field's bytes as
+// zeros. The folded sum depends only on the total of the words, so pieces
+// need not come in file order.
+class PeChecksumSum {
+ public:
+  void Add(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  std::uint32_t Finish(std::uint64_t fileSize) const;
+
+ private:
+  std::uint64_t total_ = 0;  // 16-bit words summed without folding
+};
+
 }  // namespace qvx::pack

@@ -15,6 +15,7 @@
 #include "tools/qvxpack/build_checks.h"
 #include "tools/qvxpack/file_io.h"
 #include "tools/qvxpack/installer_builder.h"
+#include "tools/qvxpack/installer_writer.h"
 #include "tools/qvxpack/lz_compress.h"
 #include "tools/qvxpack/payload_builder.h"
 #include "tools/qvxpack/pe_image.h"
@@ -195,10 +196,10 @@ constexpr std::uint64_t kProgressFrom = 4u << 20;
 // much of the product is done.
 class Progress {
  public:
-  Progress(const std::vector<Bytes>& files, std::uint64_t total)
-      : files_(files),
-        total_(total),
-        shown_(total > kProgressFrom && qvx::pack::ErrorsGoToTerminal()) {}
+  explicit Progress(const std::vector<qvx::pack::FileReader>& files) : files_(files) {
+    for (const qvx::pack::FileReader& file : files) total_ += file.size();
+    shown_ = total_ > kProgressFrom && qvx::pack::ErrorsGoToTerminal();
+  }
   ~Progress() {
     if (shown_) std::fprintf(stderr, "\r%79s\r", "");
   }
@@ -213,32 +214,54 @@ class Progress {
   }
 
  private:
-  const std::vector<Bytes>& files_;
-  std::uint64_t total_;
+  const std::vector<qvx::pack::FileReader>& files_;
+  std::uint64_t total_ = 0;
   std::uint64_t done_ = 0;
-  bool shown_;
+  bool shown_ = false;
 };
 
-// Reads the six product files, which the installer cannot take empty, and
-// packs them into a payload.
-bool PackFiles(const std::vector<std::string>& inputs, Bytes* payload, std::string* error) {
-  std::vector<Bytes> files(inputs.size());
+// Opens the six product files, which the installer cannot take empty.
+bool OpenInputs(const std::vector<std::string>& inputs, std::vector<qvx::pack::FileReader>* files,
+                std::string* error) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    if (!qvx::pack::ReadWholeFile(inputs[i], qvx::pack::kMaxFileSize, &files[i], error)) {
-      return false;
-    }
+    if (!(*files)[i].Open(inputs[i], qvx::pack::kMaxFileSize, error)) return false;
     // The installer takes an expansion to nothing for a failure.
-    if (files[i].empty()) {
+    if ((*files)[i].size() == 0) {
       *error = inputs[i] + ": empty file; the installer cannot install it";
       return false;
     }
   }
-  std::uint64_t total = 0;
-  for (const Bytes& file : files) total += file.size();
-  Progress progress(files, total);
-  return qvx::pack::BuildPayload(files, payload, error,
+  return true;
+}
+
+// Compresses the files one after the other into a payload written to out;
+// only one file's parse is held in memory at a time, its match distances in
+// a scratch file beside the output.
+bool WriteProductPayload(std::vector<qvx::pack::FileReader>& files, const std::string& output,
+                         qvx::pack::ByteWriter& out, std::string* error) {
+  std::vector<qvx::pack::PayloadSource> sources;
+  for (qvx::pack::FileReader& file : files) sources.push_back({&file, file.size()});
+  Progress progress(files);
+  qvx::pack::ScratchFile scratch;
+  return scratch.Create(output, error) &&
+         qvx::pack::WritePayload(sources, scratch, out, error,
                                  [&](std::size_t i) { progress.Starting(i); });
 }
+
+// Passes bytes on and counts them.
+class CountingWriter : public qvx::pack::ByteWriter {
+ public:
+  CountingWriter(qvx::pack::ByteWriter& out, std::uint64_t* count) : out_(out), count_(count) {}
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    *count_ += bytes.size();
+    return out_.Write(bytes);
+  }
+  const std::string& error() const override { return out_.error(); }
+
+ private:
+  qvx::pack::ByteWriter& out_;
+  std::uint64_t* count_;
+};
 
 // The options and operands of build and pack, in any order; "--" ends the
 // options.
@@ -297,7 +320,8 @@ void Summary(const std::string& out, std::uint64_t size, std::uint64_t product,
 
 int Pack(const std::string& out, const std::vector<std::string>& inputs,
          const qvx::pack::InstallerLimits* limits) {
-  Bytes payload;
+  std::vector<qvx::pack::FileReader> files(inputs.size());
+  qvx::pack::AtomicFileWriter writer;
   std::string error;
   // Without --for, a payload may go into either installer: the 64-bit limits
   // hold, and the vendor hears when the shipping 32-bit one could not
@@ -313,45 +337,53 @@ int Pack(const std::string& out, const std::vector<std::string>& inputs,
     std::fprintf(stderr, "qvxpack: warning: only a 64-bit installer can carry this payload: %s\n",
                  error.c_str());
   }
-  if (!PackFiles(inputs, &payload, &error)) return Fail(error);
-  if (!qvx::pack::WriteFileAtomically(out, payload, &error)) return Fail(error);
-  Summary(out, payload.size(), checked.productSize, payload.size());
+  if (!OpenInputs(inputs, &files, &error)) return Fail(error);
+  if (!writer.Create(out, &error)) return Fail(error);
+  std::uint64_t size = 0;
+  CountingWriter counted(writer, &size);
+  if (!WriteProductPayload(files, out, counted, &error)) return Fail(error);
+  if (!writer.Commit()) return Fail(writer.error());
+  Summary(out, size, checked.productSize, size);
   return kExitOk;
 }
 
 int Build(const std::string& out, const std::string& stubPath,
           const std::vector<std::string>& inputs, const qvx::pack::VersionNumber* version) {
   Bytes stub;
-  Bytes payload;
-  qvx::pack::BuiltInstaller built;
+  qvx::pack::InstallerStub parsed;
+  std::vector<qvx::pack::FileReader> files(inputs.size());
+  qvx::pack::AtomicFileWriter writer;
   std::string error;
-  // The stub is read and tried first, with an empty payload, so that a file
-  // that is no installer of ours, or one the rewrite cannot follow, is
+  // The stub is read and laid out first, around an empty payload, so that a
+  // file that is no installer of ours, or one the rewrite cannot follow, is
   // refused before anything is compressed.
   if (!qvx::pack::ReadWholeFile(stubPath, kMaxInputSize, &stub, &error)) return Fail(error);
-  qvx::pack::PeLayout pe;
-  const Bytes noFiles(4, 0);
-  if (!qvx::pack::ParsePeLayout(stub, &pe, &error) ||
-      !qvx::pack::BuildInstaller(stub, noFiles, &built, &error, version)) {
+  std::vector<std::uint8_t> head, tail;
+  if (!parsed.Parse(stub, &error) || (version && !parsed.SetVersion(*version, &error)) ||
+      !parsed.LayOut(4, &head, &tail, &error)) {
     return Fail(stubPath + " is not a Quorvex installer that qvxpack can stamp.\nqvxpack: " +
                 stubPath + ": " + error);
   }
-  built = {};
   qvx::pack::CheckedRequest checked;
   if (!qvx::pack::CheckBuildRequest({out, stubPath, inputs},
-                                    pe.pe32Plus ? qvx::pack::kInstaller64 : qvx::pack::kInstaller32,
+                                    parsed.pe32Plus() ? qvx::pack::kInstaller64
+                                                      : qvx::pack::kInstaller32,
                                     &checked, &error)) {
     return Fail(error);
   }
-  if (!PackFiles(inputs, &payload, &error)) return Fail(error);
-  if (!qvx::pack::BuildInstaller(stub, payload, &built, &error, version)) {
-    return Fail(stubPath + ": " + error);
-  }
-  if (!qvx::pack::WriteFileAtomically(out, built.image, &error, checked.stub.mode)) {
-    return Fail(error);
-  }
-  Summary(out, built.image.size(), checked.productSize, payload.size());
-  if (built.signatureDropped) {
+  if (!OpenInputs(inputs, &files, &error)) return Fail(error);
+  if (!writer.Create(out, &error, checked.stub.mode)) return Fail(error);
+  std::uint64_t payloadSize = 0;
+  const auto payload = [&](qvx::pack::ByteWriter& to, std::string* why) {
+    CountingWriter counted(to, &payloadSize);
+    return WriteProductPayload(files, out, counted, why);
+  };
+  if (!qvx::pack::WriteInstaller(parsed, payload, writer, &error)) return Fail(error);
+  if (!writer.Commit()) return Fail(writer.error());
+  qvx::pack::FileFacts written;
+  if (!qvx::pack::StatPath(out, &written, &error)) return Fail(error);
+  Summary(out, written.size, checked.productSize, payloadSize);
+  if (parsed.signatureDropped()) {
     std::fprintf(stderr,
                  "qvxpack: %s was signed; its signature does not cover the new payload and was "
                  "dropped: sign %s anew\n",
@@ -519,10 +551,10 @@ int RunCommand(int argc, char** argv) {
 }
 
 // An allocation that fails ends the program with a message and exit code 1,
-// not an abort. Outputs are written only once their data is complete, and
-// nothing is allocated between creating an output's temp file and renaming
-// it, so no output is left half written. The handler allocates nothing itself.
+// not an abort. The temporary file of an output being written goes with it,
+// so no output is left half written. The handler allocates nothing itself.
 [[noreturn]] void OutOfMemory() {
+  qvx::pack::RemovePartialOutputs();
   std::fputs("qvxpack: out of memory\n", stderr);
   std::exit(kExitFailure);
 }

@@ -149,8 +149,19 @@ ResourceEntry* FindResourceLeaf(ResourceTable& root, std::uint32_t type, std::ui
 
 bool SerializeResourceTree(const ResourceTable& root, std::uint32_t sectionRva,
                            std::vector<std::uint8_t>* laidOut) {
+  std::vector<std::uint8_t> none;
+  return SerializeResourceTreeAround(root, sectionRva, nullptr, 0, laidOut, &none);
+}
+
+bool SerializeResourceTreeAround(const ResourceTable& root, std::uint32_t sectionRva,
+                                 const ResourceEntry* streamed, std::uint64_t streamedSize,
+                                 std::vector<std::uint8_t>* before,
+                                 std::vector<std::uint8_t>* after) {
   Parts parts;
   parts.Gather(root, 1);
+  auto sizeOf = [&](const ResourceEntry* e) -> std::uint64_t {
+    return e == streamed ? streamedSize : e->data.size();
+  };
   // Where each table, name, data entry and resource's data goes.
   std::map<const ResourceTable*, std::size_t> tableAt;
   std::map<const ResourceEntry*, std::size_t> nameAt, dataEntryAt, dataAt;
@@ -170,15 +181,21 @@ bool SerializeResourceTree(const ResourceTable& root, std::uint32_t sectionRva,
   }
   for (const ResourceEntry* e : parts.leaves) {
     dataAt[e] = AlignUp(end, kDataAlignment);
-    end = dataAt[e] + e->data.size();
+    end = dataAt[e] + sizeOf(e);
   }
   // Checked before the bytes are allocated: the leaves of a stub may all
   // view the same data, so that a few megabytes ask for terabytes.
   end = AlignUp(end, kDataAlignment);
   if (end > kMaxRva - sectionRva) return false;
 
-  std::vector<std::uint8_t>& out = *laidOut;
-  out.assign(static_cast<std::size_t>(end), 0);
+  // The streamed data's bytes are left out: what comes before them goes to
+  // *before, what follows them to *after. Tables, names and data entries
+  // all lie before any resource's data.
+  const std::uint64_t split = streamed ? dataAt[streamed] : end;
+  const std::uint64_t resume = streamed ? split + streamedSize : end;
+  before->assign(static_cast<std::size_t>(split), 0);
+  after->assign(static_cast<std::size_t>(end - resume), 0);
+  std::vector<std::uint8_t>& out = *before;
   auto put = [&out](std::size_t offset, std::size_t value) {
     WriteField(out, offset, 4, static_cast<std::uint32_t>(value));
   };
@@ -204,10 +221,12 @@ bool SerializeResourceTree(const ResourceTable& root, std::uint32_t sectionRva,
   }
   for (const ResourceEntry* e : parts.leaves) {
     put(dataEntryAt[e], sectionRva + dataAt[e]);
-    put(dataEntryAt[e] + 4, e->data.size());
+    put(dataEntryAt[e] + 4, static_cast<std::size_t>(sizeOf(e)));
     put(dataEntryAt[e] + 8, e->codePage);
     put(dataEntryAt[e] + 12, e->reserved);
-    std::copy(e->data.begin(), e->data.end(), out.begin() + dataAt[e]);
+    if (e == streamed) continue;
+    std::copy(e->data.begin(), e->data.end(),
+              dataAt[e] < split ? out.begin() + dataAt[e] : after->begin() + (dataAt[e] - resume));
   }
   return true;
 }

@@ -56,4 +56,13 @@ ResourceEntry* FindResourceLeaf(ResourceTable& root, std::uint32_t type, std::ui
 bool SerializeResourceTree(const ResourceTable& root, std::uint32_t sectionRva,
                            std::vector<std::uint8_t>* laidOut);
 
+// The same layout with the data of one leaf, `streamed`, of streamedSize
+// bytes, left for the caller to write: *before receives the bytes up to
+// where that data goes, *after the bytes from its end to the end of the
+// layout. The leaf's own data view is not read.
+bool SerializeResourceTreeAround(const ResourceTable& root, std::uint32_t sectionRva,
+                                 const ResourceEntry* streamed, std::uint64_t streamedSize,
+                                 std::vector<std::uint8_t>* before,
+                                 std::vector<std::uint8_t>* after);
+
 }  // namespace qvx::pack
