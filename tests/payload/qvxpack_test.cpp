@@ -250,6 +250,13 @@ TEST(BuildInstaller, ReplacesOnlyThePayloadAndKeepsTheHeadersTrue) {
       {".rsrc one page long", {.sectionsAfter = {".reloc"}, .resourceVirtualSize = 0x1000}},
       {".rsrc not flagged as initialized data", {.resourceCharacteristics = 0x40000000}},
   };
+  // An empty resource right before a payload that comes last: it lies where
+  // the payload starts, and nothing follows.
+  const Bytes emptyBefore = test::SyntheticPe(false, {{10, 128, 1033, {}}, {10, 129, 1033, {1}}});
+  pack::BuiltInstaller last;
+  std::string lastError;
+  ASSERT_TRUE(pack::BuildInstaller(emptyBefore, payload, &last, &lastError)) << lastError;
+  EXPECT_EQ(ResourceOf(last.image, {10, 129, 1033, {}}), payload);
   for (const auto& [name, layout] : stubs) {
     const Bytes stub = test::SyntheticPe(layout, resources);
     const std::size_t r = layout.sectionsBefore.size();

@@ -224,7 +224,8 @@ bool SerializeResourceTreeAround(const ResourceTable& root, std::uint32_t sectio
     put(dataEntryAt[e] + 4, static_cast<std::size_t>(sizeOf(e)));
     put(dataEntryAt[e] + 8, e->codePage);
     put(dataEntryAt[e] + 12, e->reserved);
-    if (e == streamed) continue;
+    // An empty leaf may share its place with the streamed data's start.
+    if (e == streamed || e->data.empty()) continue;
     std::copy(e->data.begin(), e->data.end(),
               dataAt[e] < split ? out.begin() + dataAt[e] : after->begin() + (dataAt[e] - resume));
   }
