@@ -178,35 +178,6 @@ bool ReadFileStart(const std::string& path, std::size_t maxSize, std::vector<std
   return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<std::uint8_t>* data,
-                   std::string* error) {
-  FileReader file;
-  if (!file.Open(path, maxSize, error)) return false;
-  data->resize(static_cast<std::size_t>(file.size()));
-  std::size_t done = 0;
-  while (done < data->size()) {
-    std::size_t got = 0;
-    if (!file.Read(data->data() + done, data->size() - done, &got) || got == 0) {
-      *error = got == 0 && file.error().empty() ? Reason(path, "changed while being read", 0)
-                                                : file.error();
-      return false;
-    }
-    done += got;
-  }
-  return true;
-}
-
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data,
-                         std::string* error, std::uint32_t mode) {
-  AtomicFileWriter out;
-  if (!out.Create(path, error, mode)) return false;
-  if (!out.Write(data) || !out.Commit()) {
-    *error = out.error();
-    return false;
-  }
-  return true;
-}
-
 bool CreateFolder(const std::string& path, std::string* error) {
   if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
     *error = Reason(path, "cannot create folder", errno);

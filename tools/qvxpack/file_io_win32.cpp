@@ -163,35 +163,6 @@ void RemovePartialOutputs() {
   }
 }
 
-bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<std::uint8_t>* data,
-                   std::string* error) {
-  FileReader file;
-  if (!file.Open(path, maxSize, error)) return false;
-  data->resize(static_cast<std::size_t>(file.size()));
-  std::size_t done = 0;
-  while (done < data->size()) {
-    std::size_t got = 0;
-    if (!file.Read(data->data() + done, data->size() - done, &got) || got == 0) {
-      *error = got == 0 && file.error().empty() ? Reason(path, "changed while being read", 0)
-                                                : file.error();
-      return false;
-    }
-    done += got;
-  }
-  return true;
-}
-
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> data,
-                         std::string* error, std::uint32_t mode) {
-  AtomicFileWriter out;
-  if (!out.Create(path, error, mode)) return false;
-  if (!out.Write(data) || !out.Commit()) {
-    *error = out.error();
-    return false;
-  }
-  return true;
-}
-
 FileReader::~FileReader() {
   if (handle_ != -1) CloseHandle(AsHandle(handle_));
 }
