@@ -207,11 +207,19 @@ loader=$(loader_for "$exe")
 # first one, which also starts the prefix's wineserver and services as the
 # program's own start would. A start of up to 2 s leaves the waits as they
 # are written; a slower one lengthens them in proportion, up to ten times.
-start=$(date +%s%N)
-if ! timeout 120 "$loader" cmd /c exit 0 >/dev/null 2> >(drop_wine32_notice); then
-  echo "run-in-prefix: a trivial program did not start within 120 s" >&2
-  exit 1
-fi
+# A fresh prefix's first start now and then ends at once with a failure
+# under parallel runs (seen about once in a hundred); such a start is tried
+# again, and only the start that succeeded is timed.
+for attempt in 1 2 3; do
+  start=$(date +%s%N)
+  timeout 120 "$loader" cmd /c exit 0 >/dev/null 2> >(drop_wine32_notice)
+  status=$?
+  [ "$status" -eq 0 ] && break
+  echo "run-in-prefix: a trivial program's start $attempt ended with status $status" >&2
+  wineserver -k >/dev/null 2>&1
+  [ "$attempt" -eq 3 ] && exit 1
+  sleep 1
+done
 startup_ms=$((($(date +%s%N) - start) / 1000000))
 scale10=$((startup_ms / 200))
 scale10=$((scale10 < 10 ? 10 : scale10 > 100 ? 100 : scale10))
