@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "payload/lz_expand.h"
 #include "platform/win_values.h"
 
 namespace qvx {
@@ -15,12 +14,12 @@ constexpr std::uint32_t kReadPiece = 16 * 1024;
 }  // namespace
 
 std::int32_t ExpandFile(FileSystem& files, const std::string& path, std::uint8_t* buffer,
-                        std::uint32_t capacity) {
+                        std::uint32_t capacity, ExpandedSink* sink) {
   const FileHandle file =
       files.CreateFileA(path, kGenericRead, kFileShareRead, kOpenExisting, kFileAttributeNormal);
   if (file == kInvalidFileHandle) return 0;
 
-  LzFileExpander expander(buffer, capacity);
+  LzFileExpander expander(buffer, capacity, sink);
   std::uint8_t piece[kReadPiece];
   bool readFailed = false;
   for (;;) {

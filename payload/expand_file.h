@@ -1,10 +1,11 @@
 // ExpandFile: expands one compressed file (see lz_expand.h) from the file
-// system into a caller's buffer, in one call.
+// system into a caller's buffer, in one call, or through it into a sink.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "payload/lz_expand.h"
 #include "platform/file_system.h"
 
 namespace qvx {
@@ -13,7 +14,11 @@ namespace qvx {
 // the file cannot be opened or read, is not a compressed file of mode A,
 // expands to nothing, or does not yield exactly the expanded size its header
 // gives (a truncated or corrupt file, or one larger than the capacity).
+//
+// With a sink, a file larger than the buffer expands through it: the sink
+// receives every expanded byte, a bufferful at a time, and the result is the
+// whole count. The sink may have received bytes of a file that then fails.
 std::int32_t ExpandFile(FileSystem& files, const std::string& path, std::uint8_t* buffer,
-                        std::uint32_t capacity);
+                        std::uint32_t capacity, ExpandedSink* sink = nullptr);
 
 }  // namespace qvx

@@ -197,6 +197,39 @@ bool LzExpander::PutReference(std::size_t distance, std::size_t length) {
   return true;
 }
 
+std::size_t LzExpander::Settled() const {
+  const std::size_t keep = kWindowMask + 1 + (count_ & kWindowMask);
+  return count_ > keep ? count_ - keep : 0;
+}
+
+void LzExpander::DropSettled() {
+  const std::size_t settled = Settled();
+  if (settled == 0) return;
+  count_ -= settled;
+  std::memmove(out_, out_ + settled, count_);
+}
+
+std::uint64_t LzExpandedCount(std::span<const std::uint8_t> stream) {
+  const std::uint8_t* in = stream.data();
+  const std::uint8_t* const end = in + stream.size();
+  std::uint64_t count = 0;
+  while (in < end) {
+    unsigned flags = *in++;
+    for (int k = 0; k < 8 && in < end; ++k, flags >>= 1) {
+      if (flags & 1) {
+        ++count;
+        ++in;
+      } else {
+        // Half a reference at the end describes nothing.
+        if (end - in < 2) return count;
+        count += Length(in[1]);
+        in += 2;
+      }
+    }
+  }
+  return count;
+}
+
 std::size_t LzExpand(std::span<const std::uint8_t> stream, std::uint8_t* out,
                      std::size_t capacity) {
   LzExpander expander(out, capacity);
@@ -213,23 +246,54 @@ void LzFileExpander::Feed(std::span<const std::uint8_t> piece) {
     headerSize_ += take;
     piece = piece.subspan(take);
     if (headerSize_ < kLzHeaderSize) return;
-    if (!ParseLzHeader(header_, &parsed_) || parsed_.expandedSize > capacity_) {
+    if (!ParseLzHeader(header_, &parsed_) ||
+        (sink_ == nullptr && parsed_.expandedSize > capacity_)) {
       bad_ = true;
       return;
     }
     // Limited to the expanded size, so that a stream that yields more shows
     // as an overflow at once instead of running on to the buffer's end.
-    stream_.Start(out_, parsed_.expandedSize);
+    stream_.Start(out_, sink_ == nullptr ? parsed_.expandedSize : capacity_);
+  }
+  if (sink_ != nullptr) {
+    FeedThroughSink(piece);
+    return;
   }
   stream_.Feed(piece);
   if (stream_.overflowed()) bad_ = true;
 }
 
+void LzFileExpander::FeedThroughSink(std::span<const std::uint8_t> piece) {
+  while (!piece.empty() && !bad_) {
+    const std::span<const std::uint8_t> step = piece.first(std::min(piece.size(), kLzSinkStep));
+    piece = piece.subspan(step.size());
+    const std::uint64_t most = LzMaxExpandedSize(stream_.pending() + step.size());
+    if (capacity_ - stream_.count() < most && !PutSettled()) return;
+    stream_.Feed(step);
+    if (stream_.overflowed()) bad_ = true;
+  }
+}
+
+// Hands the settled bytes to the sink and drops them. A stream that has
+// already yielded more than its header gives fails here, before the sink
+// sees the excess.
+bool LzFileExpander::PutSettled() {
+  const std::size_t settled = stream_.Settled();
+  put_ += settled;
+  if (put_ > parsed_.expandedSize || !sink_->Put(out_, settled)) {
+    bad_ = true;
+    return false;
+  }
+  stream_.DropSettled();
+  return true;
+}
+
 std::size_t LzFileExpander::Finish() {
   if (bad_ || headerSize_ < kLzHeaderSize) return 0;
   stream_.Finish();
-  if (stream_.overflowed() || stream_.count() != parsed_.expandedSize) return 0;
-  return stream_.count();
+  if (stream_.overflowed() || put_ + stream_.count() != parsed_.expandedSize) return 0;
+  if (sink_ != nullptr && !sink_->Put(out_, stream_.count())) return 0;
+  return static_cast<std::size_t>(put_) + stream_.count();
 }
 
 std::size_t LzExpandFile(std::span<const std::uint8_t> file, std::uint8_t* out,

@@ -75,6 +75,17 @@ class LzExpander {
   // True when the stream held output beyond the capacity; expansion stopped
   // with the buffer full.
   bool overflowed() const { return overflowed_; }
+  // Stream bytes held back from the last piece: the start of a cut group.
+  std::size_t pending() const { return pendingSize_; }
+
+  // For output larger than the buffer. The window needs only the last 4096
+  // bytes, so every byte before them and before the count's own 4 KiB step
+  // is settled: the caller takes the settled bytes from the buffer's start,
+  // then drops them, which moves the rest to the start. A multiple of 4096
+  // goes, so the count keeps its place modulo 4096 and every reference still
+  // finds its window position.
+  std::size_t Settled() const;
+  void DropSettled();
 
  private:
   const std::uint8_t* ExpandGroups(const std::uint8_t* in, const std::uint8_t* end);
@@ -90,31 +101,66 @@ class LzExpander {
   std::size_t pendingSize_ = 0;
 };
 
+// The count of bytes a whole data stream (without header) yields, found by
+// reading its flag bytes and reference lengths without expanding it.
+std::uint64_t LzExpandedCount(std::span<const std::uint8_t> stream);
+
 // Expands a whole data stream (without header). Returns the count of bytes
 // produced, never above the capacity; expansion stops when the buffer is full.
 std::size_t LzExpand(std::span<const std::uint8_t> stream, std::uint8_t* out, std::size_t capacity);
+
+// Takes expanded bytes that no longer fit the buffer; false stops the
+// expansion.
+class ExpandedSink {
+ public:
+  virtual bool Put(const std::uint8_t* bytes, std::size_t size) = 0;
+
+ protected:
+  ~ExpandedSink() = default;
+};
 
 // Expands a whole compressed file that arrives in pieces. The result is sound
 // only when the header is valid, the expanded size fits the capacity and the
 // stream yields exactly that many bytes: a truncated or corrupt file must
 // never pass for a good one.
+//
+// With a sink, a file of any size expands through the buffer: whenever the
+// room left might not hold what the next stream bytes yield, the settled
+// bytes go to the sink, and at the end the rest, once the count is known to
+// match. The sink has then seen bytes of a file that may still fail: check
+// the stream first (LzExpandedCount) where that matters. The buffer needs
+// room for a piece's output beside the window (kLzSinkCapacity).
 class LzFileExpander {
  public:
-  LzFileExpander(std::uint8_t* out, std::size_t capacity) : out_(out), capacity_(capacity) {}
+  LzFileExpander(std::uint8_t* out, std::size_t capacity, ExpandedSink* sink = nullptr)
+      : out_(out), capacity_(capacity), sink_(sink) {}
 
   void Feed(std::span<const std::uint8_t> piece);
-  // The expanded size, or 0 when the file is not sound.
+  // The expanded size, or 0 when the file is not sound or the sink refused.
   std::size_t Finish();
 
  private:
+  void FeedThroughSink(std::span<const std::uint8_t> piece);
+  bool PutSettled();
+
   std::uint8_t* out_;
   std::size_t capacity_;
+  ExpandedSink* sink_;
+  std::uint64_t put_ = 0;  // bytes handed to the sink so far
   std::uint8_t header_[kLzHeaderSize] = {};
   std::size_t headerSize_ = 0;
   LzHeader parsed_;
   bool bad_ = false;
   LzExpander stream_;
 };
+
+// With a sink, stream bytes go into the expander this many at a time, so
+// that room for their output can be made first.
+inline constexpr std::size_t kLzSinkStep = 16 * 1024;
+// The smallest buffer that expands through a sink: the window kept at the
+// start (less than 8 KiB) and the most that one step and a cut group yield.
+inline constexpr std::size_t kLzSinkCapacity =
+    8192 + static_cast<std::size_t>(LzMaxExpandedSize(kLzSinkStep + 17));
 
 // Expands a whole compressed file held in memory, as LzFileExpander does.
 std::size_t LzExpandFile(std::span<const std::uint8_t> file, std::uint8_t* out,

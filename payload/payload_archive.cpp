@@ -28,6 +28,22 @@ FileHandle CreateForWriting(FileSystem& files, const std::string& path) {
 
 }  // namespace
 
+// Writes each bufferful of a large file to its target; the first failed
+// write stops the expansion and is kept as the entry's result.
+class PayloadArchive::TargetSink final : public ExpandedSink {
+ public:
+  TargetSink(PayloadArchive& archive, FileHandle target) : archive_(archive), target_(target) {}
+  bool Put(const std::uint8_t* bytes, std::size_t size) override {
+    result = archive_.WriteBlock(target_, bytes, static_cast<std::uint32_t>(size));
+    return result == ExtractResult::Ok;
+  }
+  ExtractResult result = ExtractResult::Ok;
+
+ private:
+  PayloadArchive& archive_;
+  FileHandle target_;
+};
+
 PayloadArchive::~PayloadArchive() { ReleaseBuffer(); }
 
 void PayloadArchive::Open() {
@@ -85,14 +101,31 @@ ExtractResult PayloadArchive::ExtractEntry(const std::string& folder, std::strin
   }
   readPosition_ = entry.next();
 
-  const std::int32_t count = ExpandFile(files_, tempPath, buffer_, capacity_);
-  if (count <= 0) return ExtractResult::ExpandFailed;
+  // A file larger than the buffer is written a bufferful at a time, so its
+  // stream is checked whole before its target is touched.
+  const bool inPieces = entry.expandedSize() > capacity_;
+  std::int32_t count = 0;
+  if (inPieces) {
+    if (!entry.Sound()) return ExtractResult::ExpandFailed;
+  } else {
+    count = ExpandFile(files_, tempPath, buffer_, capacity_);
+    if (count <= 0) return ExtractResult::ExpandFailed;
+  }
 
   const std::string targetPath = PathIn(folder, name);
   const FileHandle target = CreateForWriting(files_, targetPath);
   if (target == kInvalidFileHandle) return ExtractResult::TargetCreateFailed;
 
-  written = WriteBlock(target, buffer_, static_cast<std::uint32_t>(count));
+  if (inPieces) {
+    TargetSink sink(*this, target);
+    count = ExpandFile(files_, tempPath, buffer_, capacity_, &sink);
+    written = sink.result;
+    // The temp file could not be read back or no longer holds the entry:
+    // the target is cut short, as after a failed write.
+    if (written == ExtractResult::Ok && count <= 0) written = ExtractResult::ExpandFailed;
+  } else {
+    written = WriteBlock(target, buffer_, static_cast<std::uint32_t>(count));
+  }
   if (written != ExtractResult::Ok) {
     // The partly written target stays; the temp file goes.
     files_.DeleteFileA(tempPath);

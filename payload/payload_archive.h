@@ -38,8 +38,8 @@ class PayloadArchive {
   PayloadArchive(const PayloadArchive&) = delete;
   PayloadArchive& operator=(const PayloadArchive&) = delete;
 
-  // Locates the payload and allocates the zero-filled expansion buffer, sized
-  // for the largest entry. Failures surface at the first ExtractEntry.
+  // Locates the payload and allocates the zero-filled expansion buffer.
+  // Failures surface at the first ExtractEntry.
   void Open();
   // True while an entry lies at the read position: false only at the
   // payload's terminator. A payload that is missing, cut short or otherwise
@@ -54,6 +54,7 @@ class PayloadArchive {
   std::uint32_t capacity() const { return capacity_; }
 
  private:
+  class TargetSink;
   ExtractResult WriteBlock(FileHandle file, const void* data, std::uint32_t size);
   void StampTarget(FileHandle target, const std::string& path);
   void ReleaseBuffer();

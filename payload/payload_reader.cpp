@@ -21,6 +21,14 @@ std::uint32_t PayloadEntry::expandedSize() const {
   return body.size() >= kStoredHeaderSize ? ReadLittleEndian32(&body[kExpandedSizeOffset]) : 0;
 }
 
+bool PayloadEntry::Sound() const {
+  std::uint8_t header[kLzHeaderSize] = {'S', 'Z', 'D', 'D'};
+  std::copy_n(body.begin(), kStoredHeaderSize, header + 4);
+  LzHeader parsed;
+  return ParseLzHeader(header, &parsed) &&
+         LzExpandedCount(body.subspan(kStoredHeaderSize)) == parsed.expandedSize;
+}
+
 PayloadEntry EntryAt(std::span<const std::uint8_t> payload, std::size_t offset) {
   PayloadEntry entry;
   entry.offset = offset;
@@ -66,15 +74,11 @@ void PayloadWalk::Advance() {
 }
 
 std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload) {
-  std::uint32_t largest = kMinExpansionCapacity;
   for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
-    if (walk.Entry().kind != EntryKind::Entry) continue;
-    if (walk.Entry().expandedSize() > kMaxExpandedEntrySize) return 0;
-    if (walk.Entry().expandedSizeReachable()) {
-      largest = std::max(largest, walk.Entry().expandedSize());
-    }
+    const PayloadEntry& entry = walk.Entry();
+    if (entry.kind == EntryKind::Entry && entry.expandedSize() > kMaxExpandedEntrySize) return 0;
   }
-  return largest;
+  return kExpansionBufferSize;
 }
 
 std::uint64_t ExpandedProductSize(std::span<const std::uint8_t> payload) {

@@ -23,8 +23,9 @@ namespace qvx {
 inline constexpr std::size_t kEntryLengthSize = 4;
 // The header bytes a stored body keeps: the compressed-file header less "SZDD".
 inline constexpr std::size_t kStoredHeaderSize = 10;
-// The expansion buffer is never smaller than this.
-inline constexpr std::uint32_t kMinExpansionCapacity = 2000000;
+// The expansion buffer. A file that expands to more goes through it a
+// bufferful at a time.
+inline constexpr std::uint32_t kExpansionBufferSize = 2000000;
 // The largest file the installer expands: its count of expanded bytes is a
 // signed 32-bit number.
 inline constexpr std::uint32_t kMaxExpandedEntrySize = 0x7FFFFFFF;
@@ -49,9 +50,10 @@ struct PayloadEntry {
   std::uint32_t expandedSize() const;
   // The length of the data stream after the body's header (Entry only).
   std::size_t streamLength() const { return body.size() - kStoredHeaderSize; }
-  // False when the header claims more bytes than the stream can yield: such
-  // an entry cannot expand, and its size must not size any buffer.
-  bool expandedSizeReachable() const { return expandedSize() <= LzMaxExpandedSize(streamLength()); }
+  // True when the body is a sound compressed file: the signature and mode
+  // are right and the stream yields exactly the expanded size. Found without
+  // expanding anything (Entry only).
+  bool Sound() const;
 };
 
 // What lies at offset of the payload.
@@ -77,11 +79,9 @@ class PayloadWalk {
   PayloadEntry entry_;
 };
 
-// The size of the expansion buffer for a payload: the largest expanded size
-// among the entries the walk visits whose streams can yield it, and never
-// below kMinExpansionCapacity, so that every sound entry expands whole.
-// 0 when an entry claims more than kMaxExpandedEntrySize: such a product
-// cannot be installed, and no file of it should be written.
+// The size of the expansion buffer for a payload: kExpansionBufferSize, or 0
+// when an entry the walk visits claims more than kMaxExpandedEntrySize: such a
+// product cannot be installed, and no file of it should be written.
 std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload);
 
 // The bytes the product takes on disk: the expanded sizes of the entries the

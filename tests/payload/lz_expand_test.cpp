@@ -153,6 +153,9 @@ TEST(LzExpand, AgreesWithThePlainExpansionOnRandomStreams) {
     const Bytes expected = test::ReferenceExpand(stream, capacity);
     ASSERT_EQ(Expand(stream, capacity), expected) << "round " << round;
     ASSERT_LE(expected.size(), LzMaxExpandedSize(stream.size())) << "round " << round;
+    if (capacity == 100000) {
+      ASSERT_EQ(LzExpandedCount(stream), expected.size()) << "round " << round;
+    }
   }
 }
 
@@ -229,6 +232,62 @@ TEST(LzExpandFile, UnsoundFilesFail) {
     Bytes out(c.capacity);
     EXPECT_EQ(LzExpandFile(c.file, out.data(), out.size()), 0u) << c.name;
   }
+}
+
+// A file larger than the buffer goes out through a sink. The stream's
+// references reach back across every hand-over, so a window that moved wrong
+// shows in the bytes; a header that claims more or less must fail without
+// the sink ever seeing more bytes than it claims.
+TEST(LzExpandFile, ThroughASinkAFileOfAnySizeYieldsTheSameBytes) {
+  struct Collect final : ExpandedSink {
+    bool Put(const std::uint8_t* bytes, std::size_t size) override {
+      sizes.push_back(size);
+      if (sizes.size() == refuseAt) return false;
+      got.insert(got.end(), bytes, bytes + size);
+      return true;
+    }
+    Bytes got;
+    std::vector<std::size_t> sizes;
+    std::size_t refuseAt = 0;
+  };
+  std::mt19937 rng(2004);
+  Bytes stream(300000);
+  for (std::uint8_t& b : stream) b = static_cast<std::uint8_t>(rng());
+  const Bytes expected = test::ReferenceExpand(stream, 1 << 24);
+  ASSERT_GT(expected.size(), 4 * kLzSinkCapacity);
+
+  for (const std::size_t capacity : {kLzSinkCapacity, kLzSinkCapacity + 4095, std::size_t{2000000}}) {
+    const std::ptrdiff_t half = -static_cast<std::ptrdiff_t>(expected.size() / 2);
+    for (const std::ptrdiff_t claim : {std::ptrdiff_t{0}, std::ptrdiff_t{-1}, std::ptrdiff_t{1}, half}) {
+      SCOPED_TRACE(testing::Message() << "capacity " << capacity << ", claim " << claim);
+      const std::size_t claimed = expected.size() + static_cast<std::size_t>(claim);
+      const Bytes file = FileOf(static_cast<std::uint32_t>(claimed), stream);
+      Collect sink;
+      Bytes out(capacity);
+      LzFileExpander expander(out.data(), capacity, &sink);
+      for (std::size_t at = 0; at < file.size(); at += 7001) {
+        expander.Feed(std::span(file).subspan(at, std::min<std::size_t>(7001, file.size() - at)));
+      }
+      const std::size_t count = expander.Finish();
+      EXPECT_LE(sink.got.size(), claimed);
+      if (claim != 0) {
+        EXPECT_EQ(count, 0u);
+        continue;
+      }
+      EXPECT_EQ(count, expected.size());
+      EXPECT_TRUE(sink.got == expected);
+      EXPECT_GE(sink.sizes.size(), capacity == 2000000 ? 1u : 4u);
+      for (std::size_t size : sink.sizes) EXPECT_LE(size, capacity);
+    }
+  }
+  // A piece the sink refuses ends the expansion as a failure.
+  Collect refusing;
+  refusing.refuseAt = 2;
+  Bytes out(kLzSinkCapacity);
+  LzFileExpander expander(out.data(), out.size(), &refusing);
+  expander.Feed(FileOf(static_cast<std::uint32_t>(expected.size()), stream));
+  EXPECT_EQ(expander.Finish(), 0u);
+  EXPECT_EQ(refusing.sizes.size(), 2u);
 }
 
 TEST(LzExpandFile, HeaderSplitAcrossPiecesIsRead) {

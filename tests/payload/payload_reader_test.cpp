@@ -192,50 +192,56 @@ TEST(PayloadCheck, EveryFlippedBitAndEveryCutIsRefused) {
   }
 }
 
-TEST(ExpansionCapacity, IsTheLargestExpandedSizeAndNeverBelowTheMinimum) {
+// The buffer is fixed; only a claim the installer's signed count cannot carry
+// leaves no buffer at all, so that nothing of such a product is installed. A
+// broken entry's header is not trusted, nor is an entry never installed.
+TEST(ExpansionCapacity, IsTheBufferUnlessAnInstalledFileIsPastTheSignedCount) {
   auto payloadOf = [](std::vector<std::uint32_t> sizes, bool brokenLast) {
     Bytes p;
     for (std::uint32_t size : sizes) {
-      // A stream of an eighth of the size can yield it.
-      const std::uint32_t length = 10 + size / 8 + 17;
-      PutLength(&p, length);
-      const Bytes body = Body(length, size);
+      PutLength(&p, 27);
+      const Bytes body = Body(27, size);
       p.insert(p.end(), body.begin(), body.end());
     }
     if (brokenLast) {
       PutLength(&p, 12);
-      const Bytes body = Body(12, 9000000);
+      const Bytes body = Body(12, 0x80000000u);
       p.insert(p.end(), body.begin(), body.begin() + 11);  // cut short
     } else {
       PutLength(&p, 0);
     }
     return p;
   };
-  EXPECT_EQ(ExpansionCapacity(payloadOf({}, false)), kMinExpansionCapacity);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({1363968, 741}, false)), kMinExpansionCapacity);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({741, 3000000, 2}, false)), 3000000u);
-  // A broken entry's header is not trusted, nor is an entry never installed.
-  EXPECT_EQ(ExpansionCapacity(payloadOf({741}, true)), kMinExpansionCapacity);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({1, 2, 3, 4, 5, 6, 7000000}, false)),
-            kMinExpansionCapacity);
-  // Nor is a size that the entry's stream cannot yield: 17 stream bytes
-  // yield at most 144, and 4 GiB would be asked of the system for nothing.
-  // A claim the installer's signed count cannot carry leaves no buffer at
-  // all, so that nothing of such a product is installed.
-  struct Claim {
-    std::uint32_t streamLength, expandedSize, capacity;
+  EXPECT_EQ(ExpansionCapacity(payloadOf({}, false)), kExpansionBufferSize);
+  EXPECT_EQ(ExpansionCapacity(payloadOf({1363968, 741, 0x7FFFFFFFu}, false)), kExpansionBufferSize);
+  EXPECT_EQ(ExpansionCapacity(payloadOf({741, 0x80000000u}, false)), 0u);
+  EXPECT_EQ(ExpansionCapacity(payloadOf({0xFFFFFFFFu}, false)), 0u);
+  EXPECT_EQ(ExpansionCapacity(payloadOf({741}, true)), kExpansionBufferSize);
+  EXPECT_EQ(ExpansionCapacity(payloadOf({1, 2, 3, 4, 5, 6, 0x80000000u}, false)),
+            kExpansionBufferSize);
+}
+
+// An entry is sound when its stream yields exactly what its header claims:
+// any byte of the header or the end of the stream changed is found without
+// expanding.
+TEST(PayloadEntry, IsSoundOnlyWhenItsStreamYieldsItsClaim) {
+  const Bytes payload = Payload({FileOfSize(100000, 3)});
+  const Bytes body(payload.begin() + 4, payload.end() - 4 - kCheckTrailerSize);
+  auto sound = [](const Bytes& b) {
+    PayloadEntry entry;
+    entry.kind = EntryKind::Entry;
+    entry.body = b;
+    return entry.Sound();
   };
-  for (const Claim& c :
-       {Claim{17, 145, kMinExpansionCapacity}, Claim{17, 0x7FFFFFFFu, kMinExpansionCapacity},
-        Claim{17, 0x80000000u, 0}, Claim{17, 0xFFFFFFFFu, 0},
-        Claim{17 * 14000, 144 * 14000, 144 * 14000},
-        Claim{17 * 14000, 144 * 14000 + 1, kMinExpansionCapacity}}) {
-    Bytes p;
-    PutLength(&p, 10 + c.streamLength);
-    const Bytes body = Body(10 + c.streamLength, c.expandedSize);
-    p.insert(p.end(), body.begin(), body.end());
-    PutLength(&p, 0);
-    EXPECT_EQ(ExpansionCapacity(p), c.capacity) << c.expandedSize;
+  EXPECT_TRUE(sound(body));
+  for (std::size_t i = 0; i < kStoredHeaderSize; ++i) {
+    if (i == 5) continue;  // the missing file-name character is not read
+    Bytes changed = body;
+    changed[i] ^= 0x01;
+    EXPECT_FALSE(sound(changed)) << "header byte " << i;
+  }
+  for (std::size_t cut : {1, 2, 17}) {
+    EXPECT_FALSE(sound(Bytes(body.begin(), body.end() - static_cast<std::ptrdiff_t>(cut)))) << cut;
   }
 }
 
