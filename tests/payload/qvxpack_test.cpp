@@ -704,7 +704,7 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
     return path;
   };
   const std::string big300 = sparse("in300", 300), big300b = sparse("in300b", 300);
-  const std::string over384 = sparse("in384", 384, 1), over1792 = sparse("in1792", 1792, 1);
+  const std::string over512 = sparse("in512", 512, 1), over1792 = sparse("in1792", 1792, 1);
   const std::string big1000 = sparse("in1000", 1000), big1000b = sparse("in1000b", 1000);
   const std::string stub32 = Write("instub32.exe", test::SyntheticPe(false, {{10, 129, 1033, {}}}));
   const std::string noPayload =
@@ -766,8 +766,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
        inputs_[1] + " (given as QVX.exe): not a Windows program"},
       {"pack -o " + out + with({{3, inputs_[4]}, {4, inputs_[3]}}), 1,
        inputs_[4] + " (given as QvxUninstall.exe): not a Windows program"},
-      {"build -o " + out + " " + stub32 + with({{5, over384}}), 1,
-       "the 32-bit installer installs files of at most 402653184 bytes (384 MiB)"},
+      {"build -o " + out + " " + stub32 + with({{5, over512}}), 1,
+       "the 32-bit installer installs files of at most 536870912 bytes (512 MiB)"},
       {"pack --for win32 -o " + out + with({{4, big300}, {5, big300b}}), 1,
        "the 32-bit installer installs products of at most 536870912 bytes (512 MiB)"},
       {"pack -o " + out + with({{5, over1792}}), 1,

@@ -14,19 +14,20 @@ namespace qvx::pack {
 // The largest product an installer can install, from its file sizes alone,
 // since nothing is compressed yet. The installer holds its own image, whose
 // payload is at most 9/8 of the product (literals only: one flag byte per
-// eight), and one expanded file at a time in its expansion buffer; its
-// count of expanded bytes is a signed 32-bit number.
+// eight), and a 2,000,000-byte expansion buffer, through which a larger file
+// goes a bufferful at a time; its count of expanded bytes is a signed 32-bit
+// number.
 struct InstallerLimits {
   const char* installer;  // for messages: "32-bit" or "64-bit"
   std::uint64_t largestFile;
   std::uint64_t product;  // the six files together
 };
 
-// The 32-bit installer keeps image and buffer within 1 GiB, half of the
-// 2 GiB of addresses a process has on 32-bit Windows, where the system's
-// DLLs, heaps and stack take the rest in pieces: 9/8 of 512 MiB plus
-// 384 MiB leaves 64 MiB for the installer's own code and resources.
-inline constexpr InstallerLimits kInstaller32 = {"32-bit", 384u << 20, 512u << 20};
+// The 32-bit installer keeps its image well within 1 GiB, half of the 2 GiB
+// of addresses a process has on 32-bit Windows, where the system's DLLs,
+// heaps and stack take the rest in pieces: 9/8 of 512 MiB is 576 MiB. One
+// file may be the whole product.
+inline constexpr InstallerLimits kInstaller32 = {"32-bit", 512u << 20, 512u << 20};
 // The 64-bit twin has the addresses but not a larger image: an executable
 // image stays under 2 GiB, and 9/8 of 1,792 MiB leaves it 32 MiB.
 inline constexpr InstallerLimits kInstaller64 = {"64-bit", 1792u << 20, 1792u << 20};

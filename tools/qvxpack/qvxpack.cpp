@@ -65,7 +65,7 @@ constexpr const char* kUsage =
     "1 on failure, 2 on wrong usage. build and pack check the files before they\n"
     "compress anything: none given twice, OUT none of them, QVX.exe and\n"
     "QvxUninstall.exe Windows programs, the product within the installer's\n"
-    "limits (32-bit: files up to 384 MiB, 512 MiB in all; 64-bit: 1792 MiB).\n";
+    "limits (32-bit: 512 MiB; 64-bit: 1792 MiB).\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "qvxpack: %s\n", message.c_str());
