@@ -403,6 +403,15 @@ TEST_F(PayloadArchiveTest, AFileLargerThanTheBufferIsWrittenInPiecesAfterItsStre
   EXPECT_EQ(fs().ReadText(Target(1)), "earlier");
   ExpectNothingHeld();
 
+  // The temp file cannot be read back once the target was begun: no success.
+  Reset();
+  files[0] = SampleFile(5'000'000, 5);
+  UsePayload(PayloadOf(files));
+  fs().InjectFault({"ReadFile", kErrorAccessDenied, "qvx.tmp", 200});
+  EXPECT_EQ(Walk(), ExtractResult::ExpandFailed);
+  EXPECT_LT(fs().ReadBytes(Target(0))->size(), files[0].size());
+  ExpectNothingHeld();
+
   // Full in the second bufferful of the target.
   Reset();
   files[0] = SampleFile(5'000'000, 5);
