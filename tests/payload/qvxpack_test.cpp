@@ -529,10 +529,15 @@ TEST_F(QvxpackTool, PacksListsVerifiesAndUnpacks) {
     EXPECT_EQ(Read(dir_ / "one"), Read(in)) << in;
   }
 
-  // Verify names the entry that differs.
-  Write("in2", Bytes(741, 'd'));  // same size, other bytes
-  EXPECT_EQ(Run("verify " + payload + Inputs()), 1);
-  EXPECT_NE(Output().find("QVX.cnt"), std::string::npos) << Output();
+  // Verify names the entry that differs: same size and other bytes, or the
+  // same bytes and one more.
+  Bytes longer = contents_[2];
+  longer.push_back('d');
+  for (const Bytes& other : {Bytes(741, 'd'), longer}) {
+    Write("in2", other);
+    EXPECT_EQ(Run("verify " + payload + Inputs()), 1);
+    EXPECT_NE(Output().find("QVX.cnt"), std::string::npos) << Output();
+  }
   Write("in2", contents_[2]);
 
   // Deterministic: the same inputs give the same bytes.
@@ -670,6 +675,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   Bytes flipped = Read(payload);
   flipped[10] ^= 0x01;  // entry 0's expanded size: its data no longer matches it
   const std::string corrupt = Write("corrupt.bin", flipped);
+  flipped.resize(flipped.size() - kCheckTrailerSize);  // no check value to find it
+  const std::string corruptUnchecked = Write("unchecked.bin", flipped);
   const std::string empty = Write("empty.bin", {});
   // Claims of 4 GiB from streams that can yield almost nothing.
   Bytes claim = {0x53, 0x5A, 0x44, 0x44};
@@ -741,6 +748,7 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"verify " + huge + Inputs(), 1, "claims an expanded size of 4294967295"},
       {"unpack " + huge + " " + out, 1, "claims an expanded size of 4294967295"},
       {"unpack " + corrupt + " " + out, 1, "corrupt"},
+      {"unpack " + corruptUnchecked + " " + out, 1, "entry 0 is corrupt"},
       {"verify " + corrupt + Inputs(), 1, "does not expand"},
       {"list " + damaged, 1, "check value does not hold: stored CRC-32 0x"},
       {"verify " + badValue + Inputs(), 1, "check value does not hold"},
@@ -790,7 +798,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   std::vector<std::string> left = Leftovers();
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "damaged.bin", "empty.bin", "huge.bin",
-                                            "huge.q", "short.bin", "truncated.bin", "value.bin"}))
+                                            "huge.q", "short.bin", "truncated.bin", "unchecked.bin",
+                                            "value.bin"}))
       << "no partial output may stay behind";
 }
 

@@ -1,7 +1,11 @@
 #include "tools/qvxpack/payload_builder.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "payload/lz_expand.h"
 #include "payload/payload_check.h"
+#include "tools/qvxpack/file_io.h"
 #include "tools/qvxpack/lz_compress.h"
 
 namespace qvx::pack {
@@ -124,8 +128,65 @@ bool ExpandCompressedFile(std::span<const std::uint8_t> file, std::vector<std::u
 }
 
 bool ExpandEntry(const PayloadEntry& entry, std::vector<std::uint8_t>* out) {
-  if (entry.kind != EntryKind::Entry) return false;
-  return ExpandPieces(kSignatureHead, entry.body, out);
+  struct Append final : ExpandedSink {
+    explicit Append(std::vector<std::uint8_t>* to) : out(to) {}
+    bool Put(const std::uint8_t* bytes, std::size_t size) override {
+      out->insert(out->end(), bytes, bytes + size);
+      return true;
+    }
+    std::vector<std::uint8_t>* out;
+  } sink(out);
+  out->clear();
+  return ExpandEntryTo(entry, sink);
+}
+
+bool ExpandEntryTo(const PayloadEntry& entry, ExpandedSink& sink) {
+  if (entry.kind != EntryKind::Entry || !entry.Sound()) return false;
+  std::vector<std::uint8_t> buffer(kExpansionBufferSize);
+  LzFileExpander expander(buffer.data(), buffer.size(), &sink);
+  expander.Feed(kSignatureHead);
+  expander.Feed(entry.body);
+  return expander.Finish() == entry.expandedSize();
+}
+
+bool CompareSink::Put(const std::uint8_t* bytes, std::size_t size) {
+  while (size > 0) {
+    std::size_t got = 0;
+    if (!file_.Read(chunk_.data(), std::min(size, chunk_.size()), &got)) {
+      readFailed_ = true;
+      return false;
+    }
+    if (got == 0 || std::memcmp(chunk_.data(), bytes, got) != 0) return false;
+    bytes += got;
+    size -= got;
+  }
+  return true;
+}
+
+bool CompareSink::AtEnd() {
+  std::size_t got = 0;
+  if (!file_.Read(chunk_.data(), 1, &got)) readFailed_ = true;
+  return !readFailed_ && got == 0;
+}
+
+bool WriteEntryAtomically(const std::string& path, const PayloadEntry& entry, std::string* error) {
+  struct Write final : ExpandedSink {
+    explicit Write(AtomicFileWriter& to) : out(to) {}
+    bool Put(const std::uint8_t* bytes, std::size_t size) override { return out.Write({bytes, size}); }
+    AtomicFileWriter& out;
+  };
+  AtomicFileWriter out;
+  if (!out.Create(path, error)) return false;
+  Write sink(out);
+  if (!ExpandEntryTo(entry, sink)) {
+    *error = out.error().empty() ? path + ": the entry does not expand" : out.error();
+    return false;
+  }
+  if (!out.Commit()) {
+    *error = out.error();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace qvx::pack

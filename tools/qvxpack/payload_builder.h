@@ -49,4 +49,27 @@ bool ExpandCompressedFile(std::span<const std::uint8_t> file, std::vector<std::u
 // Expands a payload entry: its body with "SZDD" in front is a compressed file.
 bool ExpandEntry(const PayloadEntry& entry, std::vector<std::uint8_t>* out);
 
+// Expands a payload entry of any size through a buffer of the installer's
+// size, handing sink every byte a bufferful at a time. An entry that is not
+// sound fails before the sink sees a byte; false too when the sink refuses.
+bool ExpandEntryTo(const PayloadEntry& entry, ExpandedSink& sink);
+
+// Compares expanded bytes with the next bytes of a file.
+class CompareSink : public ExpandedSink {
+ public:
+  explicit CompareSink(ByteReader& file) : file_(file), chunk_(1 << 20) {}
+  bool Put(const std::uint8_t* bytes, std::size_t size) override;
+  // True when the file holds no more bytes than were compared.
+  bool AtEnd();
+  bool readFailed() const { return readFailed_; }
+
+ private:
+  ByteReader& file_;
+  std::vector<std::uint8_t> chunk_;
+  bool readFailed_ = false;
+};
+
+// Expands a sound entry into the file at path, written whole or not at all.
+bool WriteEntryAtomically(const std::string& path, const PayloadEntry& entry, std::string* error);
+
 }  // namespace qvx::pack

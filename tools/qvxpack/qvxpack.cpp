@@ -445,19 +445,20 @@ int Verify(const std::string& path, const std::vector<std::string>& inputs) {
   for (; walk.HasNextEntry(); walk.Advance()) {
     const std::string& input = inputs[walk.Index()];
     const std::string name(kTargetNames[walk.Index()]);
-    Bytes expected;
-    Bytes expanded;
-    if (!qvx::pack::ReadWholeFile(input, qvx::pack::kMaxFileSize, &expected, &error)) {
-      return Fail(error);
+    const std::string entry = path + ": entry " + std::to_string(walk.Index()) + " (" + name + ")";
+    qvx::pack::FileReader expected;
+    if (!expected.Open(input, qvx::pack::kMaxFileSize, &error)) return Fail(error);
+    if (walk.Entry().kind != qvx::EntryKind::Entry || !walk.Entry().Sound()) {
+      status = Fail(entry + " does not expand to its stated size");
+      continue;
     }
-    if (!qvx::pack::ExpandEntry(walk.Entry(), &expanded)) {
-      status = Fail(path + ": entry " + std::to_string(walk.Index()) + " (" + name +
-                    ") does not expand to its stated size");
-    } else if (expanded != expected) {
-      status = Fail(path + ": entry " + std::to_string(walk.Index()) + " (" + name +
-                    ") differs from " + input);
-    } else {
+    qvx::pack::CompareSink compare(expected);
+    const bool same = qvx::pack::ExpandEntryTo(walk.Entry(), compare) && compare.AtEnd();
+    if (compare.readFailed()) return Fail(expected.error());
+    if (same) {
       std::printf("ok %s\n", name.c_str());
+    } else {
+      status = Fail(entry + " differs from " + input);
     }
   }
   return status;
@@ -471,20 +472,19 @@ int Unpack(const std::string& path, const std::string& dir) {
   if (!LoadPayload(path, &file, &payload, &count, &error)) return Fail(error);
   std::string check;
   if (!DescribeCheck(payload, &check)) return Fail(path + ": " + check);
-  // Every entry is expanded before anything is written, so that a corrupt
+  // Every entry is checked before anything is written, so that a corrupt
   // payload leaves no files at all.
-  std::vector<Bytes> expanded(count);
   qvx::PayloadWalk walk(payload);
   for (; walk.HasNextEntry(); walk.Advance()) {
-    if (!qvx::pack::ExpandEntry(walk.Entry(), &expanded[walk.Index()])) {
+    if (walk.Entry().kind != qvx::EntryKind::Entry || !walk.Entry().Sound()) {
       return Fail(path + ": entry " + std::to_string(walk.Index()) +
                   " is corrupt: it does not expand to its stated size");
     }
   }
   if (!qvx::pack::CreateFolder(dir, &error)) return Fail(error);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::string target = dir + "/" + std::string(kTargetNames[i]);
-    if (!qvx::pack::WriteFileAtomically(target, expanded[i], &error)) return Fail(error);
+  for (qvx::PayloadWalk entries(payload); entries.HasNextEntry(); entries.Advance()) {
+    const std::string target = dir + "/" + std::string(kTargetNames[entries.Index()]);
+    if (!qvx::pack::WriteEntryAtomically(target, entries.Entry(), &error)) return Fail(error);
   }
   return kExitOk;
 }
