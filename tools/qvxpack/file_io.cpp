@@ -101,26 +101,7 @@ void SetPartial(const std::string& temp) {
   partialSet = 1;
 }
 
-// The outputs being written, for RemovePartialOutputs: there is rarely more
-// than one.
-AtomicFileWriter* g_open[8] = {};
-
-void Track(AtomicFileWriter* writer, AtomicFileWriter* replacing) {
-  for (AtomicFileWriter*& slot : g_open) {
-    if (slot == replacing) {
-      slot = writer;
-      return;
-    }
-  }
-}
-
 }  // namespace
-
-void RemovePartialOutputs() {
-  for (AtomicFileWriter* writer : g_open) {
-    if (writer) writer->Discard();
-  }
-}
 
 bool ErrorsGoToTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 

@@ -131,6 +131,9 @@ class AtomicFileWriter : public ByteWriter {
 
  private:
   friend void RemovePartialOutputs();
+  // Puts writer where replacing stands in the list of outputs being written:
+  // Track(this, nullptr) adds, Track(nullptr, this) removes.
+  static void Track(AtomicFileWriter* writer, AtomicFileWriter* replacing);
   void Discard();
 
   std::intptr_t handle_ = -1;

@@ -1,8 +1,31 @@
-// The whole-file operations of file_io.h, the same on every system: they
-// stand on FileReader and AtomicFileWriter, which each system implements.
+// The parts of file_io.h that are the same on every system: the whole-file
+// operations, which stand on FileReader and AtomicFileWriter, and the list of
+// outputs being written, which each system's AtomicFileWriter keeps.
 #include "tools/qvxpack/file_io.h"
 
 namespace qvx::pack {
+namespace {
+
+// The outputs being written, for RemovePartialOutputs: there is rarely more
+// than one.
+AtomicFileWriter* g_open[8] = {};
+
+}  // namespace
+
+void AtomicFileWriter::Track(AtomicFileWriter* writer, AtomicFileWriter* replacing) {
+  for (AtomicFileWriter*& slot : g_open) {
+    if (slot == replacing) {
+      slot = writer;
+      return;
+    }
+  }
+}
+
+void RemovePartialOutputs() {
+  for (AtomicFileWriter* writer : g_open) {
+    if (writer) writer->Discard();
+  }
+}
 
 bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<std::uint8_t>* data,
                    std::string* error) {

@@ -67,19 +67,6 @@ void SetPartial(const std::string& temp) {
   InterlockedExchange(&partialSet, 1);
 }
 
-// The outputs being written, for RemovePartialOutputs: there is rarely more
-// than one.
-AtomicFileWriter* g_open[8] = {};
-
-void Track(AtomicFileWriter* writer, AtomicFileWriter* replacing) {
-  for (AtomicFileWriter*& slot : g_open) {
-    if (slot == replacing) {
-      slot = writer;
-      return;
-    }
-  }
-}
-
 }  // namespace
 
 bool ErrorsGoToTerminal() {
@@ -155,12 +142,6 @@ bool ReadFileStart(const std::string& path, std::size_t maxSize, std::vector<std
   CloseHandle(file);
   data->resize(done);
   return true;
-}
-
-void RemovePartialOutputs() {
-  for (AtomicFileWriter* writer : g_open) {
-    if (writer) writer->Discard();
-  }
 }
 
 FileReader::~FileReader() {
