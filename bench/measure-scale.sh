@@ -13,8 +13,9 @@
 # build/win64's QvxSetup.exe, whose product is the sample. The builds run one
 # after the other; each installer is left as build/bench-scale/setup-SIZE-KIND/
 # QvxSetup.exe for bench/measure-install.sh --installer. These are figures, not a test: each output is checked
-# with `qvxpack verify`, and the limit the memory is held to (twice the
-# largest file plus 64 MiB) is printed beside it.
+# with `qvxpack verify`, whose peak memory is printed too, and the limit the
+# build's memory is held to (twice the largest file plus 64 MiB) is printed
+# beside it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -39,7 +40,8 @@ work=$root/build/bench-scale
 mkdir -p "$work"
 names=(QVX.exe QVX.hlp QVX.cnt QvxUninstall.exe default.rex default.stg)
 
-printf '%-7s %-6s %12s %10s %12s %9s %12s\n' size kind product "max RSS" "RSS limit" "time" output
+printf '%-7s %-6s %12s %10s %12s %9s %12s %11s\n' size kind product "max RSS" "RSS limit" "time" output \
+  "verify RSS"
 for size in "${sizes[@]}"; do
   for kind in binary text; do
     dir=$work/p$size-$kind
@@ -56,8 +58,11 @@ for size in "${sizes[@]}"; do
       { cat "$log" >&2; exit 1; }
     rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$log")
     wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { print $2 }' "$log")
-    "$qvxpack" verify "$out" "${files[@]}" >/dev/null
-    printf '%-7s %-6s %12s %7s MiB %8s MiB %9s %12s\n' "$size" "$kind" "$product" \
-      $((rss / 1024)) $(((2 * size + 64 * 1048576) / 1048576)) "$wall" "$(stat -c %s "$out")"
+    /usr/bin/time -v "$qvxpack" verify "$out" "${files[@]}" 2>"$log" >/dev/null ||
+      { cat "$log" >&2; exit 1; }
+    verify=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$log")
+    printf '%-7s %-6s %12s %7s MiB %8s MiB %9s %12s %7s MiB\n' "$size" "$kind" "$product" \
+      $((rss / 1024)) $(((2 * size + 64 * 1048576) / 1048576)) "$wall" "$(stat -c %s "$out")" \
+      $((verify / 1024))
   done
 done
