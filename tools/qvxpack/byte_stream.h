@@ -32,6 +32,16 @@ class ByteWriter {
   virtual const std::string& error() const = 0;
 };
 
+// Copies up to size bytes of bytes from *at on into data and moves *at past
+// them; returns how many.
+inline std::size_t ReadFrom(std::span<const std::uint8_t> bytes, std::size_t* at,
+                            std::uint8_t* data, std::size_t size) {
+  const std::size_t n = std::min(size, bytes.size() - *at);
+  if (n) std::memcpy(data, bytes.data() + *at, n);
+  *at += n;
+  return n;
+}
+
 // Reads bytes held in memory; `piece` limits each read, so that tests can
 // cut the input anywhere.
 class MemoryReader : public ByteReader {
@@ -39,9 +49,7 @@ class MemoryReader : public ByteReader {
   explicit MemoryReader(std::span<const std::uint8_t> bytes, std::size_t piece = SIZE_MAX)
       : bytes_(bytes), piece_(piece) {}
   bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
-    *got = std::min({size, piece_, bytes_.size() - at_});
-    if (*got) std::memcpy(data, bytes_.data() + at_, *got);
-    at_ += *got;
+    *got = ReadFrom(bytes_, &at_, data, std::min(size, piece_));
     return true;
   }
   bool Rewind() override {
@@ -90,9 +98,7 @@ class MemoryScratch : public ScratchSpace {
     return true;
   }
   bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
-    *got = std::min(size, bytes_.size() - at_);
-    if (*got) std::memcpy(data, bytes_.data() + at_, *got);
-    at_ += *got;
+    *got = ReadFrom(bytes_, &at_, data, size);
     return true;
   }
   bool Rewind() override {

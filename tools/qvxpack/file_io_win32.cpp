@@ -29,6 +29,15 @@ constexpr DWORD kChunk = 1 << 24;
 
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// Reads up to size bytes, at most one chunk, into data; 0 or a system error.
+DWORD ReadSome(HANDLE file, std::uint8_t* data, std::size_t size, std::size_t* got) {
+  DWORD n = 0;
+  const BOOL ok =
+      ReadFile(file, data, static_cast<DWORD>(std::min<std::size_t>(kChunk, size)), &n, nullptr);
+  *got = n;
+  return ok ? 0 : GetLastError();
+}
+
 // Writes all of data; 0 or a system error.
 DWORD WriteAll(HANDLE file, std::span<const std::uint8_t> data) {
   std::size_t done = 0;
@@ -179,12 +188,9 @@ bool FileReader::Rewind() {
 }
 
 bool FileReader::Read(std::uint8_t* data, std::size_t size, std::size_t* got) {
-  DWORD n = 0;
-  const BOOL ok = ReadFile(AsHandle(handle_), data,
-                           static_cast<DWORD>(std::min<std::size_t>(kChunk, size)), &n, nullptr);
-  *got = n;
-  if (ok) return true;
-  error_ = Reason(path_, "cannot read", GetLastError());
+  const DWORD err = ReadSome(AsHandle(handle_), data, size, got);
+  if (err == 0) return true;
+  error_ = Reason(path_, "cannot read", err);
   return false;
 }
 
@@ -219,12 +225,9 @@ bool ScratchFile::Write(std::span<const std::uint8_t> bytes) {
 }
 
 bool ScratchFile::Read(std::uint8_t* data, std::size_t size, std::size_t* got) {
-  DWORD n = 0;
-  const BOOL ok = ReadFile(AsHandle(handle_), data,
-                           static_cast<DWORD>(std::min<std::size_t>(kChunk, size)), &n, nullptr);
-  *got = n;
-  if (ok) return true;
-  error_ = Reason("scratch file", "cannot read", GetLastError());
+  const DWORD err = ReadSome(AsHandle(handle_), data, size, got);
+  if (err == 0) return true;
+  error_ = Reason("scratch file", "cannot read", err);
   return false;
 }
 
