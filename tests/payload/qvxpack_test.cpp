@@ -713,10 +713,13 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   const std::string big300 = sparse("in300", 300), big300b = sparse("in300b", 300);
   const std::string over512 = sparse("in512", 512, 1), over1792 = sparse("in1792", 1792, 1);
   const std::string big1000 = sparse("in1000", 1000), big1000b = sparse("in1000b", 1000);
+  const std::string exactly512 = sparse("in512exactly", 512);
   const std::string stub32 = Write("instub32.exe", test::SyntheticPe(false, {{10, 129, 1033, {}}}));
   const std::string noPayload =
       Write("instub-bare.exe", test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}}));
   fs::create_hard_link(inputs_[1], dir_ / "inlink1");
+  const std::string stubLink = (dir_ / "instub-link.exe").string();
+  fs::create_hard_link(stub32, stubLink);
   fs::create_directory_symlink(dir_, dir_ / "inlinked-dir");
   // The six files with those of some slots replaced.
   auto with = [&](std::vector<std::pair<std::size_t, std::string>> slots) {
@@ -766,10 +769,15 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
        "its folder " + (dir_ / "nowhere").string() + " does not exist"},
       {"pack -o " + out + with({{5, (dir_ / "inlink1").string()}}), 1,
        "(given as default.stg): the same file as " + inputs_[1] + " (given as QVX.hlp)"},
+      {"pack -o " + out + with({{2, inputs_[1]}}), 1,
+       inputs_[1] + " (given as QVX.cnt): the same file as " + inputs_[1] + " (given as QVX.hlp)"},
       {"pack -o " + (dir_ / "inlinked-dir" / "in2").string() + with({{4, big300}}), 1,
        "output: the same file as " + inputs_[2] + " (given as QVX.cnt), which it would overwrite"},
       {"build -o " + stub32 + " " + stub32 + with({{4, big300}}), 1,
        "output: the same file as the stub"},
+      {"build -o " + stubLink + " " + stub32 + Inputs(), 1, "output: the same file as the stub"},
+      {"build -o " + inputs_[2] + "/x.exe " + stub32 + with({{4, big300}}), 1,
+       "its folder " + inputs_[2] + " is not a folder"},
       {"pack -o " + out + with({{0, inputs_[1]}, {1, inputs_[0]}, {4, big300}}), 1,
        inputs_[1] + " (given as QVX.exe): not a Windows program"},
       {"pack -o " + out + with({{3, inputs_[4]}, {4, inputs_[3]}}), 1,
@@ -778,6 +786,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
        "the 32-bit installer installs files of at most 536870912 bytes (512 MiB)"},
       {"pack --for win32 -o " + out + with({{4, big300}, {5, big300b}}), 1,
        "the 32-bit installer installs products of at most 536870912 bytes (512 MiB)"},
+      // A file of exactly the limit is within it; the product around it is not.
+      {"pack --for win32 -o " + out + with({{5, exactly512}}), 1,
+       "the 32-bit installer installs products of at most 536870912 bytes"},
       {"pack -o " + out + with({{5, over1792}}), 1,
        "the 64-bit installer installs files of at most 1879048192 bytes (1792 MiB)"},
       {"pack -o " + out + with({{4, big1000}, {5, big1000b}}), 1,
@@ -789,6 +800,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"build --product-version 1.2.65536.0 -o " + out + " " + stub32 + Inputs(), 2,
        "'1.2.65536.0' is not a version A.B.C.D"},
       {"build -o " + out, 2, "build takes -o OUT, STUB and six files"},
+      {"pack" + Inputs() + " -o", 2, "-o needs a file name"},
+      {"build --product-version 1.2.3.65535 -o " + out + " " + noPayload + with({{4, big300}}), 1,
+       noPayload + ": no payload resource"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(c.args), c.status) << c.args << "\n" << Output();
