@@ -32,7 +32,8 @@ inline constexpr char kFileStamp[] = "2004-09-10 16:00:00";
 // What the scenarios name, by the ANSI code page of the run's locale (0: no
 // locale). In 932, 936 and 950 a two-byte character's second byte may be
 // 0x5C or a letter: `folder` has three names with such a 0x5C at their start,
-// middle and end; the siblings (sub-folders of it) differ in a letter byte.
+// middle and end (in 949, which has no such 0x5C, a letter); the siblings
+// (sub-folders of it) differ in a letter byte.
 struct LocaleNames {
   unsigned codePage;
   const char* folder;
