@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace qvx::pack {
 namespace {
@@ -54,10 +56,9 @@ ssize_t ReadSome(int fd, std::uint8_t* data, std::size_t size) {
 int WriteAll(int fd, std::span<const std::uint8_t> data, off_t offset = -1) {
   std::size_t done = 0;
   while (done < data.size()) {
-    const ssize_t put =
-        offset < 0 ? ::write(fd, data.data() + done, data.size() - done)
-                   : ::pwrite(fd, data.data() + done, data.size() - done,
-                              offset + static_cast<off_t>(done));
+    const ssize_t put = offset < 0 ? ::write(fd, data.data() + done, data.size() - done)
+                                   : ::pwrite(fd, data.data() + done, data.size() - done,
+                                              offset + static_cast<off_t>(done));
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) return put < 0 ? errno : ENOSPC;
     done += static_cast<std::size_t>(put);
@@ -65,27 +66,22 @@ int WriteAll(int fd, std::span<const std::uint8_t> data, off_t offset = -1) {
   return 0;
 }
 
-// The temporary file being written, for the signal handler: set with the
-// signals blocked, so that the handler never sees half a name.
-char partialPath[4096];
-volatile std::sig_atomic_t partialSet = 0;
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void RemovePartialAndDie(int signal) {
-  if (partialSet) ::unlink(partialPath);
-  // The default action ends the program with the signal's status, as the
-  // shell expects of an interrupted command.
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
+sigset_t CleanupSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kCleanupSignals) sigaddset(&set, s);
+  return set;
 }
 
-// Blocks the cleanup signals while alive.
+// Holds the cleanup signals off while alive, so that their handler never
+// sees a file that exists but is not yet on the list of outputs being
+// written, or a list half changed.
 class SignalsHeld {
  public:
   SignalsHeld() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : kCleanupSignals) sigaddset(&set, s);
+    const sigset_t set = CleanupSignals();
     sigprocmask(SIG_BLOCK, &set, &old_);
   }
   ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
@@ -94,11 +90,34 @@ class SignalsHeld {
   sigset_t old_;
 };
 
-void SetPartial(const std::string& temp) {
-  const std::size_t n = std::min(temp.size(), sizeof partialPath - 1);
-  std::memcpy(partialPath, temp.data(), n);
-  partialPath[n] = '\0';
-  partialSet = 1;
+void RemovePartialAndDie(int signal) {
+  RemovePartialOutputs();
+  // The default action ends the program with the signal's status, as the
+  // shell expects of an interrupted command. The signal stays blocked until
+  // the handler returns, and the mask the handler interrupted lets it in.
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  sigaction(signal, &byDefault, nullptr);
+  std::raise(signal);
+}
+
+// A name of its own in the folder of path for a file that stands in for it:
+// the name of path and then suffix, which ends in the XXXXXX that mkostemp
+// fills. Where the two together pass the folder's limit on a name, path's
+// name is cut short; UTF-8 continuation bytes are recognisable by
+// themselves, so the cut falls between characters.
+std::string NameBeside(const std::string& path, std::string_view suffix) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+  const long found = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
+  const std::size_t limit = found > 0 ? static_cast<std::size_t>(found) : NAME_MAX;
+  const std::size_t room = limit > suffix.size() ? limit - suffix.size() : 0;
+  std::size_t keep = std::min(path.size() - nameAt, room);
+  while (keep > 0 && keep < path.size() - nameAt &&
+         (static_cast<unsigned char>(path[nameAt + keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
+  return path.substr(0, nameAt + keep) + std::string(suffix);
 }
 
 }  // namespace
@@ -106,7 +125,22 @@ void SetPartial(const std::string& temp) {
 bool ErrorsGoToTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void RemovePartialOutputOnSignals() {
-  for (int s : kCleanupSignals) std::signal(s, RemovePartialAndDie);
+  struct sigaction handler {};
+  handler.sa_handler = RemovePartialAndDie;
+  handler.sa_mask = CleanupSignals();  // one clean-up at a time
+  for (int s : kCleanupSignals) {
+    struct sigaction old {};
+    if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    sigaction(s, &handler, nullptr);
+  }
+}
+
+void RemovePartialOutputs() {
+  // For good: the process ends after this, and neither a writer nor another
+  // signal's handler may change the list meanwhile.
+  const sigset_t set = CleanupSignals();
+  sigprocmask(SIG_BLOCK, &set, nullptr);
+  ForEachPartialOutput([](const char* temporary) { ::unlink(temporary); });
 }
 
 bool StatPath(const std::string& path, FileFacts* facts, std::string* error) {
@@ -196,14 +230,15 @@ ScratchFile::~ScratchFile() {
 }
 
 bool ScratchFile::Create(const std::string& beside, std::string* error) {
-  std::string name = beside + ".scratch-XXXXXX";
+  std::string name = NameBeside(beside, ".scratch-XXXXXX");
+  SignalsHeld held;
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) {
     *error = Reason(beside, "cannot create a scratch file beside it", errno);
     return false;
   }
-  // Unlinked at once: the space comes back when the file is closed, however
-  // the process ends.
+  // Unlinked at once, before a signal can end the process: the space comes
+  // back when the file is closed, however the process ends.
   ::unlink(name.c_str());
   handle_ = fd;
   return true;
@@ -230,19 +265,17 @@ bool ScratchFile::Rewind() {
   return false;
 }
 
-AtomicFileWriter::~AtomicFileWriter() {
-  Discard();
-  Track(nullptr, this);
-}
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 bool AtomicFileWriter::Create(const std::string& path, std::string* error, std::uint32_t mode) {
+  Discard();
   path_ = path;
-  temp_ = path + ".partial-XXXXXX";
+  temp_ = NameBeside(path, ".partial-XXXXXX");
   int fd = -1;
   {
     SignalsHeld held;
     fd = ::mkostemp(temp_.data(), O_CLOEXEC);
-    if (fd >= 0) SetPartial(temp_);
+    if (fd >= 0) Track();
   }
   if (fd < 0) {
     *error = Reason(path, "cannot create", errno);
@@ -251,8 +284,6 @@ bool AtomicFileWriter::Create(const std::string& path, std::string* error, std::
   }
   ::fchmod(fd, mode & 07777);
   handle_ = fd;
-  Track(nullptr, this);
-  Track(this, nullptr);
   return true;
 }
 
@@ -273,14 +304,14 @@ bool AtomicFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_
 bool AtomicFileWriter::Commit() {
   int err = ::close(static_cast<int>(handle_)) != 0 ? errno : 0;
   handle_ = -1;
-  {
+  if (err == 0) {
     SignalsHeld held;
-    if (err == 0 && ::rename(temp_.c_str(), path_.c_str()) != 0) err = errno;
-    if (err == 0) {
+    if (::rename(temp_.c_str(), path_.c_str()) == 0) {
+      Untrack();
       temp_.clear();
-      partialSet = 0;
       return true;
     }
+    err = errno;
   }
   error_ = Reason(path_, "cannot write", err);
   Discard();
@@ -290,10 +321,11 @@ bool AtomicFileWriter::Commit() {
 void AtomicFileWriter::Discard() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
   handle_ = -1;
-  SignalsHeld held;
-  if (!temp_.empty()) {
+  if (temp_.empty()) return;
+  {
+    SignalsHeld held;
     ::unlink(temp_.c_str());
-    partialSet = 0;
+    Untrack();
   }
   temp_.clear();
 }
