@@ -12,11 +12,15 @@
 #include <cstring>
 #include <string_view>
 
+#include "tools/qvxpack/failure.h"
+
 namespace qvx::pack {
 namespace {
 
-std::string Reason(const std::string& path, const char* what, int err) {
-  return path + ": " + what + (err != 0 ? std::string(": ") + std::strerror(err) : "");
+constexpr std::string_view kScratchName = "scratch file";
+
+std::string Reason(std::string_view name, const char* what, int err) {
+  return std::string(name) + ": " + what + (err != 0 ? std::string(": ") + std::strerror(err) : "");
 }
 
 // Opens a regular file for reading and gives its size; -1 with the reason
@@ -43,27 +47,39 @@ int OpenRegular(const std::string& path, std::uint64_t maxSize, std::uint64_t* s
   return fd;
 }
 
-// Reads up to size bytes; 0 only at the end of the file.
-ssize_t ReadSome(int fd, std::uint8_t* data, std::size_t size) {
+// Reads up to size bytes; *got is 0 only at the end of the file. Fails with
+// the reason, naming the file by name.
+bool ReadPiece(int fd, std::string_view name, std::uint8_t* data, std::size_t size,
+               std::size_t* got, std::string* error) {
+  *got = 0;
   for (;;) {
-    const ssize_t got = ::read(fd, data, size);
-    if (got >= 0 || errno != EINTR) return got;
+    const ssize_t n = ::read(fd, data, size);
+    if (n >= 0) {
+      *got = static_cast<std::size_t>(n);
+      return true;
+    }
+    if (errno != EINTR) return Fail(error, Reason(name, "cannot read", errno));
   }
 }
 
+bool RewindFile(int fd, std::string_view name, std::string* error) {
+  return ::lseek(fd, 0, SEEK_SET) == 0 || Fail(error, Reason(name, "cannot read", errno));
+}
+
 // Writes all of data at the file's position, or at offset when it is not
-// negative; 0 or an errno value.
-int WriteAll(int fd, std::span<const std::uint8_t> data, off_t offset = -1) {
+// negative. Fails with the reason, naming the file by name.
+bool WriteAll(int fd, std::string_view name, std::span<const std::uint8_t> data, std::string* error,
+              off_t offset = -1) {
   std::size_t done = 0;
   while (done < data.size()) {
     const ssize_t put = offset < 0 ? ::write(fd, data.data() + done, data.size() - done)
                                    : ::pwrite(fd, data.data() + done, data.size() - done,
                                               offset + static_cast<off_t>(done));
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return put < 0 ? errno : ENOSPC;
+    if (put <= 0) return Fail(error, Reason(name, "cannot write", put < 0 ? errno : ENOSPC));
     done += static_cast<std::size_t>(put);
   }
-  return 0;
+  return true;
 }
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -171,26 +187,18 @@ std::string FolderOf(const std::string& path) {
 bool ReadFileStart(const std::string& path, std::size_t maxSize, std::vector<std::uint8_t>* data,
                    std::string* error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = Reason(path, "cannot open", errno);
-    return false;
-  }
+  if (fd < 0) return Fail(error, Reason(path, "cannot open", errno));
   data->resize(maxSize);
   std::size_t done = 0;
-  while (done < maxSize) {
-    const ssize_t got = ::read(fd, data->data() + done, maxSize - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      *error = Reason(path, "cannot read", errno);
-      ::close(fd);
-      return false;
-    }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
+  std::size_t got = 1;
+  bool read = true;
+  while (read && got > 0 && done < maxSize) {
+    read = ReadPiece(fd, path, data->data() + done, maxSize - done, &got, error);
+    done += got;
   }
   ::close(fd);
   data->resize(done);
-  return true;
+  return read;
 }
 
 bool CreateFolder(const std::string& path, std::string* error) {
@@ -211,18 +219,10 @@ bool FileReader::Open(const std::string& path, std::uint64_t maxSize, std::strin
   return handle_ >= 0;
 }
 
-bool FileReader::Rewind() {
-  if (::lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0) return true;
-  error_ = Reason(path_, "cannot read", errno);
-  return false;
-}
+bool FileReader::Rewind() { return RewindFile(static_cast<int>(handle_), path_, &error_); }
 
 bool FileReader::Read(std::uint8_t* data, std::size_t size, std::size_t* got) {
-  const ssize_t n = ReadSome(static_cast<int>(handle_), data, size);
-  *got = n > 0 ? static_cast<std::size_t>(n) : 0;
-  if (n >= 0) return true;
-  error_ = Reason(path_, "cannot read", errno);
-  return false;
+  return ReadPiece(static_cast<int>(handle_), path_, data, size, got, &error_);
 }
 
 ScratchFile::~ScratchFile() {
@@ -245,25 +245,14 @@ bool ScratchFile::Create(const std::string& beside, std::string* error) {
 }
 
 bool ScratchFile::Write(std::span<const std::uint8_t> bytes) {
-  const int err = WriteAll(static_cast<int>(handle_), bytes);
-  if (err == 0) return true;
-  error_ = Reason("scratch file", "cannot write", err);
-  return false;
+  return WriteAll(static_cast<int>(handle_), kScratchName, bytes, &error_);
 }
 
 bool ScratchFile::Read(std::uint8_t* data, std::size_t size, std::size_t* got) {
-  const ssize_t n = ReadSome(static_cast<int>(handle_), data, size);
-  *got = n > 0 ? static_cast<std::size_t>(n) : 0;
-  if (n >= 0) return true;
-  error_ = Reason("scratch file", "cannot read", errno);
-  return false;
+  return ReadPiece(static_cast<int>(handle_), kScratchName, data, size, got, &error_);
 }
 
-bool ScratchFile::Rewind() {
-  if (::lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0) return true;
-  error_ = Reason("scratch file", "cannot read", errno);
-  return false;
-}
+bool ScratchFile::Rewind() { return RewindFile(static_cast<int>(handle_), kScratchName, &error_); }
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
@@ -288,17 +277,11 @@ bool AtomicFileWriter::Create(const std::string& path, std::string* error, std::
 }
 
 bool AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
-  const int err = WriteAll(static_cast<int>(handle_), bytes);
-  if (err == 0) return true;
-  error_ = Reason(path_, "cannot write", err);
-  return false;
+  return WriteAll(static_cast<int>(handle_), path_, bytes, &error_);
 }
 
 bool AtomicFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  const int err = WriteAll(static_cast<int>(handle_), bytes, static_cast<off_t>(offset));
-  if (err == 0) return true;
-  error_ = Reason(path_, "cannot write", err);
-  return false;
+  return WriteAll(static_cast<int>(handle_), path_, bytes, &error_, static_cast<off_t>(offset));
 }
 
 bool AtomicFileWriter::Commit() {
