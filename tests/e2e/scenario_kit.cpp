@@ -32,6 +32,22 @@ Environment& Env() {
   return environment;
 }
 
+void UseInstaller(const std::string& exe) {
+  // By characters: a 0x5C byte may end a double-byte character.
+  const char* name = exe.c_str();
+  const char* dot = nullptr;
+  for (const char* c = exe.c_str(); *c; c = CharNextA(c)) {
+    if (*c == '\\' || *c == '/' || *c == ':') {
+      name = c + 1;
+      dot = nullptr;
+    } else if (*c == '.') {
+      dot = c;
+    }
+  }
+  Env().setupExe = exe;
+  Env().boxCaption.assign(name, dot ? dot : exe.c_str() + exe.size());
+}
+
 bool SetupRun::Start() { return process_.Start("\"" + Env().setupExe + "\""); }
 
 HWND SetupRun::WaitForDialog() {

@@ -11,7 +11,6 @@
 namespace texts {
 inline constexpr char kDialogCaption[] = "Setup Quorvex";
 inline constexpr char kFolderCaption[] = "Setup Folder";
-inline constexpr char kBoxCaption[] = "QvxSetup";  // the installer's file name
 inline constexpr char kPrompt[] = "Install Quorvex?\r\n\r\n(requires 2 MB of free disk space)";
 inline constexpr char kQuestion[] =
     "A previous installation of a Quorvex product found.\r\n\r\nContinue?";
@@ -49,9 +48,14 @@ struct Environment {
   std::string setupExe;
   std::string productFolder;
   const LocaleNames* names = NamesFor(0);
-  std::string boxCaption = texts::kBoxCaption;  // the installer's file name
+  std::string boxCaption;  // the installer's file name less its extension
 };
 Environment& Env();
+
+// Makes exe the installer that the scenarios start, and its file name, as
+// the installer captions its message boxes with it, the caption they look
+// for.
+void UseInstaller(const std::string& exe);
 
 // One run of QvxSetup.exe.
 class SetupRun {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -466,12 +467,21 @@ class QvxpackTool : public testing::Test {
   }
 
   // Exit status of qvxpack with args, run with at most limitKiB of address
-  // space; its output goes to out.txt.
-  int Run(const std::string& args, int limitKiB = kOneGiBInKiB) {
+  // space; its output goes to out.txt. With a signal to send, it runs in the
+  // background of a shell that first runs `traps`, and gets the signal once
+  // a temporary output of its appears; the status of a run that the signal
+  // ends is 128 and the signal's number, as a shell gives it.
+  int Run(const std::string& args, int limitKiB = kOneGiBInKiB, const std::string& traps = "",
+          const std::string& sends = "") {
     const std::string limit =
         kCanLimitMemory ? "ulimit -v " + std::to_string(limitKiB) + " && " : "";
-    const std::string command = limit + std::string(QVXPACK_PATH) + " " + args + " >" +
-                                (dir_ / "out.txt").string() + " 2>&1";
+    std::string command = limit + traps + std::string(QVXPACK_PATH) + " " + args + " >" +
+                          (dir_ / "out.txt").string() + " 2>&1";
+    if (!sends.empty()) {
+      command += " & pid=$!; i=0; while [ $i -lt 2000 ] && ! ls " + dir_.string() +
+                 " | grep -q '[.]partial-'; do sleep 0.01; i=$((i + 1)); done; kill -" + sends +
+                 " $pid; wait $pid";
+    }
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -658,7 +668,8 @@ TEST_F(QvxpackTool, RunningOutOfMemoryIsAFailureLikeAnyOther) {
 
   // A file of 4 GiB - 1 bytes, the most a size field holds, is taken (and
   // memory runs out); one of 4 GiB is refused.
-  for (const auto& [size, says] : {std::pair{0xFFFFFFFFull, "out of memory"}, {1ull << 32, "too large"}}) {
+  for (const auto& [size, says] :
+       {std::pair{0xFFFFFFFFull, "out of memory"}, {1ull << 32, "too large"}}) {
     fs::resize_file(Write("sparse", {}), size);
     EXPECT_EQ(Run("compress " + (dir_ / "sparse").string() + " " + out, 64 * 1024), 1) << size;
     EXPECT_NE(Output().find(says), std::string::npos) << size << ": " << Output();
@@ -714,6 +725,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   const std::string over512 = sparse("in512", 512, 1), over1792 = sparse("in1792", 1792, 1);
   const std::string big1000 = sparse("in1000", 1000), big1000b = sparse("in1000b", 1000);
   const std::string exactly512 = sparse("in512exactly", 512);
+  const std::string big8 = sparse("in8", 8);  // long enough a build to be sent a signal
+  // The longest name Linux takes.
+  const std::string longest = (dir_ / std::string(255, 'n')).string();
   const std::string stub32 = Write("instub32.exe", test::SyntheticPe(false, {{10, 129, 1033, {}}}));
   const std::string noPayload =
       Write("instub-bare.exe", test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}}));
@@ -734,6 +748,10 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
     std::string args;
     int status;
     std::string says;
+    std::string traps = "";   // shell commands before qvxpack
+    std::string sends = "";   // a signal sent while it writes its output
+    std::string writes = "";  // the output of a row that succeeds, verified against `files`
+    std::string files = "";
   };
   const std::string five = Inputs().substr(0, Inputs().rfind(' '));
   const Case cases[] = {
@@ -803,10 +821,22 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"pack" + Inputs() + " -o", 2, "-o needs a file name"},
       {"build --product-version 1.2.3.65535 -o " + out + " " + noPayload + with({{4, big300}}), 1,
        noPayload + ": no payload resource"},
+      // The temporary and scratch files beside the output take names short
+      // enough for the folder.
+      {"build -o " + longest + " " + stub32 + Inputs(), 0, "bytes; product", "", "", longest,
+       Inputs()},
+      // A hang-up that the caller ignores, as nohup does, stays ignored.
+      {"build -o " + out + " " + stub32 + with({{4, big8}}), 0, "bytes; product", "trap '' HUP; ",
+       "HUP", out, with({{4, big8}})},
+      {"build -o " + out + " " + stub32 + with({{4, big300}}), 128 + SIGTERM, "", "", "TERM"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Run(c.args), c.status) << c.args << "\n" << Output();
+    EXPECT_EQ(Run(c.args, kOneGiBInKiB, c.traps, c.sends), c.status) << c.args << "\n" << Output();
     EXPECT_NE(Output().find(c.says), std::string::npos) << c.args << "\n" << Output();
+    if (!c.writes.empty()) {
+      EXPECT_EQ(Run("verify " + c.writes + c.files), 0) << c.args << "\n" << Output();
+      fs::remove(c.writes);
+    }
     EXPECT_FALSE(fs::exists(out)) << c.args;
   }
   std::vector<std::string> left = Leftovers();

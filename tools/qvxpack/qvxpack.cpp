@@ -87,7 +87,7 @@ int RunCommand(const std::vector<std::string>& args) {
 }
 
 // An allocation that fails ends the program with a message and exit code 1,
-// not an abort. The temporary file of an output being written goes with it,
+// not an abort. The temporary files of the outputs being written go with it,
 // so no output is left half written. The handler allocates nothing itself.
 [[noreturn]] void OutOfMemory() {
   RemovePartialOutputs();
