@@ -470,13 +470,14 @@ class QvxpackTool : public testing::Test {
   // space; its output goes to out.txt. With a signal to send, it runs in the
   // background of a shell that first runs `traps`, and gets the signal once
   // a temporary output of its appears; the status of a run that the signal
-  // ends is 128 and the signal's number, as a shell gives it.
+  // ends is 128 and the signal's number, as a shell gives it. `program` is
+  // the qvxpack to run.
   int Run(const std::string& args, int limitKiB = kOneGiBInKiB, const std::string& traps = "",
-          const std::string& sends = "") {
+          const std::string& sends = "", const std::string& program = QVXPACK_PATH) {
     const std::string limit =
         kCanLimitMemory ? "ulimit -v " + std::to_string(limitKiB) + " && " : "";
-    std::string command = limit + traps + std::string(QVXPACK_PATH) + " " + args + " >" +
-                          (dir_ / "out.txt").string() + " 2>&1";
+    std::string command =
+        limit + traps + program + " " + args + " >" + (dir_ / "out.txt").string() + " 2>&1";
     if (!sends.empty()) {
       command += " & pid=$!; i=0; while [ $i -lt 2000 ] && ! ls " + dir_.string() +
                  " | grep -q '[.]partial-'; do sleep 0.01; i=$((i + 1)); done; kill -" + sends +
@@ -610,6 +611,22 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   ASSERT_TRUE(pack::BuildInstaller(Read(stub), payload, &inMemory, &error)) << error;
   EXPECT_EQ(Read(again), inMemory.image);
   EXPECT_EQ(ResourceOf(Read(again), {16, 1, 1033, {}}), VersionRecord("1.0.0.0", 0x10000, 0));
+  // A copy of the tool started through a link stamps the installer in
+  // ../share/qvxpack/ from its real folder when given no stub; a stub given
+  // wins over it.
+  fs::create_directories(dir_ / "tree" / "bin");
+  fs::create_directories(dir_ / "tree" / "share" / "qvxpack");
+  fs::copy_file(QVXPACK_PATH, dir_ / "tree" / "bin" / "qvxpack");
+  fs::copy_file(stub, dir_ / "tree" / "share" / "qvxpack" / "QvxSetup.exe");
+  const std::string link = (dir_ / "qvxpack-link").string();
+  fs::create_symlink(dir_ / "tree" / "bin" / "qvxpack", link);
+  const std::string stamped = (dir_ / "stamped.exe").string();
+  ASSERT_EQ(Run("build -o " + stamped + Inputs(), kOneGiBInKiB, "", "", link), 0) << Output();
+  EXPECT_EQ(Read(stamped), Read(again));
+  const std::string stub32 = Write("stub32.exe", test::SyntheticPe(false, {{10, 129, 1033, {0}}}));
+  ASSERT_EQ(Run("build -o " + stamped + " " + stub32 + Inputs(), kOneGiBInKiB, "", "", link), 0);
+  ASSERT_EQ(Run("build -o " + again + " " + stub32 + Inputs()), 0) << Output();
+  EXPECT_EQ(Read(stamped), Read(again));
   ASSERT_EQ(Run("build -o " + again + " --product-version 2.3.40000.5 " + stub + Inputs()), 0);
   EXPECT_EQ(Read(exe), Read(again));
   EXPECT_EQ(Run("--version"), 0);
@@ -754,6 +771,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
     std::string files = "";
   };
   const std::string five = Inputs().substr(0, Inputs().rfind(' '));
+  const std::string installedStub =
+      (fs::canonical(QVXPACK_PATH).parent_path().parent_path() / "share/qvxpack/QvxSetup.exe")
+          .string();
   const Case cases[] = {
       {"", 2, "no command"},
       {"frobnicate", 2, "unknown command"},
@@ -778,7 +798,11 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"compress " + (dir_ / "missing").string() + " " + out, 1, "cannot open"},
       {"verify " + truncated + five, 2, "exactly six files"},
       {"build -o " + out + " " + truncated + Inputs(), 1, "not a Windows executable"},
-      {"build -o " + out + " " + truncated + five, 2, "exactly six files, 5 given"},
+      // Six files and no stub: the installed installer, which the build tree lacks.
+      {"build -o " + out + " " + truncated + five, 1,
+       "no STUB given, and no installer is installed at " + installedStub},
+      {"build -o " + out + " " + stub32 + Inputs() + " " + inputs_[0], 2,
+       "exactly six files, 7 given"},
       // Refused before anything is compressed.
       {"build -o " + out + " " + noPayload + with({{4, big300}}), 1,
        noPayload + " is not a Quorvex installer that qvxpack can stamp.\nqvxpack: " + noPayload +
@@ -817,7 +841,8 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"list -v " + truncated, 2, "unknown option '-v' for list"},
       {"build --product-version 1.2.65536.0 -o " + out + " " + stub32 + Inputs(), 2,
        "'1.2.65536.0' is not a version A.B.C.D"},
-      {"build -o " + out, 2, "build takes -o OUT, STUB and six files"},
+      {"build -o " + out, 2, "build takes exactly six files, 0 given"},
+      {"build " + stub32 + Inputs(), 2, "build takes -o OUT, an optional STUB and six files"},
       {"pack" + Inputs() + " -o", 2, "-o needs a file name"},
       {"build --product-version 1.2.3.65535 -o " + out + " " + noPayload + with({{4, big300}}), 1,
        noPayload + ": no payload resource"},
