@@ -21,6 +21,8 @@ inline constexpr std::uint64_t kMaxInputSize = kMaxFileSize;
 
 // Prints "qvxpack: message" on standard error; returns kExitFailure.
 int Report(const std::string& message);
+// Prints "qvxpack: warning: message" on standard error.
+void Warn(const std::string& message);
 
 // Why a header's expanded size cannot be the size of its data stream's
 // expansion, or "" when it can be.
@@ -41,6 +43,7 @@ int Build(const std::string& out, const std::string& stub, const std::vector<std
 // list, verify and unpack (command_inspect.cpp).
 int List(const std::string& path);
 int Verify(const std::string& path, const std::vector<std::string>& inputs);
-int Unpack(const std::string& path, const std::string& dir);
+// Unpack writes over files in dir only when `force` says so.
+int Unpack(const std::string& path, const std::string& dir, bool force);
 
 }  // namespace qvx::pack
