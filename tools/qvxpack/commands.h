@@ -19,6 +19,10 @@ inline constexpr int kExitUsage = 2;
 // A payload or executable to read is never near this; it only bounds memory.
 inline constexpr std::uint64_t kMaxInputSize = kMaxFileSize;
 
+// The whole run of qvxpack with its arguments (the command first), in UTF-8;
+// returns the exit status.
+int RunQvxpack(const std::vector<std::string>& args);
+
 // Prints "qvxpack: message" on standard error; returns kExitFailure.
 int Report(const std::string& message);
 // Prints "qvxpack: warning: message" on standard error.

@@ -1,6 +1,7 @@
 // qvxpack: builds, lists, verifies and unpacks installer payloads, and
 // compresses and expands single files. This page picks the command; each
-// command has a page of its own (command_*.cpp).
+// command has a page of its own (command_*.cpp), and each system its entry
+// point (main_*.cpp).
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -99,10 +100,11 @@ int RunCommand(const std::vector<std::string>& args) {
 }
 
 }  // namespace
-}  // namespace qvx::pack
 
-int main(int argc, char** argv) {
-  std::set_new_handler(qvx::pack::OutOfMemory);
-  qvx::pack::RemovePartialOutputOnSignals();
-  return qvx::pack::RunCommand(std::vector<std::string>(argv + 1, argv + argc));
+int RunQvxpack(const std::vector<std::string>& args) {
+  std::set_new_handler(OutOfMemory);
+  RemovePartialOutputOnSignals();
+  return RunCommand(args);
 }
+
+}  // namespace qvx::pack
