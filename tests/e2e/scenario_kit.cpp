@@ -27,7 +27,14 @@ Environment& Env() {
   return environment;
 }
 
-bool SetupRun::Start() { return process_.Start("\"" + Env().setupExe + "\""); }
+SetupRun::~SetupRun() {
+  if (number_ != 0 && number_ == Env().setupRuns) Env().lastSetupExit = process_.ExitCode();
+}
+
+bool SetupRun::Start() {
+  number_ = ++Env().setupRuns;
+  return process_.Start("\"" + Env().setupExe + "\"");
+}
 
 HWND SetupRun::WaitForDialog() {
   HWND dialog = nullptr;
