@@ -52,11 +52,13 @@ part() {
 }
 
 # build PRESET [BINARY_DIR]: configure and build; the log goes to build/test-logs.
+# The product is the sample's, whatever an earlier configuration of the folder
+# left in its cache: the tests know the sample's files.
 build() {
   local preset=$1 log=$logs/build-${2:-$1}.log
   local dir_args=()
   [ -n "${2:-}" ] && dir_args=(-B "build/$2")
-  if cmake --preset "$preset" "${dir_args[@]}" >"$log" 2>&1 &&
+  if cmake --preset "$preset" "${dir_args[@]}" -DQVX_PRODUCT_DIR= >"$log" 2>&1 &&
     cmake --build "build/${2:-$preset}" -j"$jobs" >>"$log" 2>&1; then
     return 0
   fi
