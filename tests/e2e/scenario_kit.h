@@ -61,9 +61,6 @@ Environment& Env();
 // One run of QvxSetup.exe.
 class SetupRun {
  public:
-  SetupRun() = default;
-  SetupRun(const SetupRun&) = delete;
-  SetupRun& operator=(const SetupRun&) = delete;
   // Keeps the exit status in Env() when this was the run started last.
   ~SetupRun();
   bool Start();
