@@ -147,12 +147,13 @@ void UninstallAll() {
 
   Process uninstaller;
   if (!RunUninstallCommand(uninstaller, folder)) return;
-  // The finishing copy removes the uninstaller and the folder after the
-  // original has ended; a message of its own means something was left.
+  // The finishing copy removes the uninstaller, the folder and the one
+  // above it after the original has ended, then ends; a message of its own
+  // means something was left.
   HWND complaint = nullptr;
   bool gone = WaitUntil([&] {
     complaint = FindTopWindow(0, "#32770", kUninstallCaption);
-    return complaint || !FolderExists(folder);
+    return complaint || (!FolderExists(folder) && !ProgramRuns("QvxUninstall.exe"));
   });
   if (complaint)
     Expect(false, "the uninstaller reports \"%s\"", Visible(MessageBoxText(complaint)).c_str());
