@@ -18,9 +18,12 @@ cd "$(dirname "$0")"
 
 jobs=$(nproc)
 tools/bootstrap.sh
+# Always the sample product, whatever an earlier configuration of these
+# build folders left in their cache: a vendor's own product is built in a
+# folder of its own (README, "For vendors").
 for preset in host win32 win64; do
   echo "== building $preset"
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DQVX_PRODUCT_DIR= >/dev/null
   cmake --build --preset "$preset" -j"$jobs"
 done
 

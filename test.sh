@@ -56,11 +56,13 @@ part() {
 }
 
 # build PRESET [BINARY_DIR]: configure and build; the log goes to build/test-logs.
+# The product is the sample's, whatever an earlier configuration of the folder
+# left in its cache: the tests know the sample's files.
 build() {
   local preset=$1 log=$logs/build-${2:-$1}.log
   local dir_args=()
   [ -n "${2:-}" ] && dir_args=(-B "build/$2")
-  if cmake --preset "$preset" "${dir_args[@]}" >"$log" 2>&1 &&
+  if cmake --preset "$preset" "${dir_args[@]}" -DQVX_PRODUCT_DIR= >"$log" 2>&1 &&
     cmake --build "build/${2:-$preset}" -j"$jobs" >>"$log" 2>&1; then
     return 0
   fi
@@ -208,23 +210,30 @@ sign_stamped() {
 }
 
 # qvxpack.exe under wine64 writes the same bytes as qvxpack on Linux: a
-# payload, an installer, the unpacked files, and the same listing.
+# payload, an installer, the unpacked files, and the same listing; and a
+# payload from a file named outside the ANSI code page, under such a name,
+# which its summary line names.
 qvxpack_exe_same() {
-  local dir=build/qvxpack-exe exe=build/win64/tools/qvxpack/qvxpack.exe stub files
+  local dir=build/qvxpack-exe exe=build/win64/tools/qvxpack/qvxpack.exe stub files wide
   rm -rf "$dir"
   mkdir -p "$dir/linux" "$dir/windows"
   stub=$(setup_exe build/win64)
   mapfile -t files < <(product_files build/win64/product)
+  wide=("${files[@]:0:5}" "$dir/default ☃.stg")
+  cp build/win64/product/default.stg "$dir/default ☃.stg" || return 1
   "$qvxpack" pack -o "$dir/linux/payload.bin" "${files[@]}" &&
     "$qvxpack" build -o "$dir/linux/QvxSetup.exe" "$stub" "${files[@]}" &&
     "$qvxpack" unpack "$dir/linux/QvxSetup.exe" "$dir/linux/unpacked" &&
-    "$qvxpack" list "$dir/linux/QvxSetup.exe" >"$dir/linux/list.txt" || return 1
+    "$qvxpack" list "$dir/linux/QvxSetup.exe" >"$dir/linux/list.txt" &&
+    "$qvxpack" pack -o "$dir/linux/payload ☃.bin" "${wide[@]}" >/dev/null || return 1
   local wine=(tests/wine/run-in-prefix.sh build/win64)
   "${wine[@]}" qvxpack-pack "$exe" pack -o "$dir/windows/payload.bin" "${files[@]}" &&
     "${wine[@]}" qvxpack-build "$exe" build -o "$dir/windows/QvxSetup.exe" "$stub" "${files[@]}" &&
     "${wine[@]}" qvxpack-unpack "$exe" unpack "$dir/windows/QvxSetup.exe" "$dir/windows/unpacked" &&
-    "${wine[@]}" qvxpack-list "$exe" list "$dir/windows/QvxSetup.exe" | tr -d '\r' >"$dir/windows/list.txt" ||
-    return 1
+    "${wine[@]}" qvxpack-list "$exe" list "$dir/windows/QvxSetup.exe" | tr -d '\r' >"$dir/windows/list.txt" &&
+    LC_ALL=C.UTF-8 "${wine[@]}" qvxpack-wide "$exe" pack -o "$dir/windows/payload ☃.bin" "${wide[@]}" \
+      >"$dir/wide.txt" || { cat "$dir/wide.txt" 2>/dev/null; return 1; }
+  grep -q 'payload ☃.bin: ' "$dir/wide.txt" || { echo "the summary does not name payload ☃.bin:"; cat "$dir/wide.txt"; return 1; }
   diff -r "$dir/linux" "$dir/windows" && echo "$(find "$dir/linux" -type f | wc -l) files identical"
 }
 

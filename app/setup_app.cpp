@@ -29,7 +29,7 @@ int SetupApp::Run() {
   std::uint32_t mode = system.SetErrorMode(0);
   system.SetErrorMode(mode | kSemFailCriticalErrors | kSemNoOpenFileErrorBox);
   InitInstance();
-  return 0;
+  return exitStatus_;
 }
 
 bool SetupApp::InitInstance() {
@@ -61,6 +61,7 @@ bool SetupApp::InitInstance() {
   SetMainWindow(&dialog);
   dialog.DoModal();
   SetMainWindow(nullptr);
+  exitStatus_ = dialog.installed ? kExitInstalled : kExitCancelled;
   return false;
 }
 

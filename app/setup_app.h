@@ -15,12 +15,17 @@ namespace qvx {
 // low byte count, so 3 is NT and 0x101 is 95/98.
 std::int32_t ClassifyPlatform(std::uint32_t platformId);
 
+// The process exit status, for the scripts that deploy the product.
+inline constexpr int kExitInstalled = 0;
+inline constexpr int kExitCancelled = 1;  // Cancel, Close before a run succeeded, or No
+inline constexpr int kExitRefused = 2;    // not a platform it runs on, or a damaged copy
+
 class SetupApp : public Application {
  public:
   explicit SetupApp(Platform& platform) : Application(platform) {}
 
   // The whole life of the process: the error mode, then start-up. Returns the
-  // process exit status, which nothing reads.
+  // process exit status.
   int Run();
 
   // Always false: the program has no message loop of its own.
@@ -32,6 +37,8 @@ class SetupApp : public Application {
 
  private:
   std::int32_t platformKind_ = 0;
+  // Start-up ends before the setup dialog only when it refuses to run.
+  int exitStatus_ = kExitRefused;
 };
 
 }  // namespace qvx

@@ -5,6 +5,9 @@
 namespace layout {
 
 inline constexpr char kProductName[] = "Quorvex";
+// The vendor's folder, which holds the product's folder when the user took
+// the proposed one.
+inline constexpr char kVendorFolderName[] = "Kelvane";
 inline constexpr char kUninstallerName[] = "QvxUninstall.exe";
 inline constexpr char kProgramName[] = "QVX.exe";
 inline constexpr char kLinkName[] = "QVX.lnk";

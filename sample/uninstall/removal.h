@@ -36,5 +36,11 @@ void RemoveOneFile(const char* path, RemovalReport& report);
 // The folder itself, once nothing else is left in it; never a drive's root.
 void RemoveFolderIfEmpty(const char* folder, RemovalReport& report);
 
+// The folder above `folder` when it is the vendor's (the proposed folder's
+// parent, named "Kelvane"); false for any other. It goes only once empty,
+// since it may hold the vendor's other products, and then silently: it may
+// well have been there before the installation.
+bool VendorFolderOf(const char* folder, PathText& vendor);
+
 // folder + "\\" + name, with one backslash after a root such as "C:\\".
 PathText JoinPath(const char* folder, const char* name);

@@ -27,3 +27,17 @@ void RemoveFolderIfEmpty(const char* folder, RemovalReport& report) {
   }
   report.Failed(folder, error);
 }
+
+bool VendorFolderOf(const char* folder, PathText& vendor) {
+  vendor = PathText(folder);
+  char* lastSlash = nullptr;
+  char* slashBefore = nullptr;
+  for (char* c = vendor.Data(); *c; c = CharNextA(c)) {
+    if (*c != '\\') continue;
+    slashBefore = lastSlash;
+    lastSlash = c;
+  }
+  if (!slashBefore) return false;
+  *lastSlash = '\0';
+  return lstrcmpiA(slashBefore + 1, layout::kVendorFolderName) == 0;
+}

@@ -102,13 +102,18 @@ int UninstallFolder(const char* folder, bool selfRunning) {
   RemoveProductFiles(folder, report);
 
   PathText uninstaller = JoinPath(folder, layout::kUninstallerName);
+  PathText vendor;
+  const bool underVendor = VendorFolderOf(folder, vendor);
   if (selfRunning) {
     ScheduleForRestart(uninstaller.Get(), report);
     if (!IsDriveRoot(folder)) ScheduleForRestart(folder, report);
+    // At the restart, after the folder; a folder that is not empty then stays.
+    if (underVendor) MoveFileExA(vendor.Get(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     report.Note("The uninstaller and its folder will be removed when Windows restarts.");
   } else {
     RemoveFileOnceReleased(uninstaller.Get(), report);
     RemoveFolderIfEmpty(folder, report);
+    if (underVendor) RemoveDirectoryA(vendor.Get());
   }
 
   if (report.Clean()) return 0;

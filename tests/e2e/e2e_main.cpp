@@ -59,6 +59,11 @@ int main(int argc, char** argv) {
     printf("scenario %s\n", scenario.name);
     fflush(stdout);
     scenario.run();
+    const DWORD exit =
+        scenario.setupExit == kExitByPlatform ? ExitStatusForPlatform() : scenario.setupExit;
+    Expect(Env().lastSetupExit == exit,
+           "the installer started last ended with exit status %lu (it ended with %lu)",
+           static_cast<unsigned long>(exit), static_cast<unsigned long>(Env().lastSetupExit));
     printf("%s: %d failed check(s)\n", scenario.name, FailureCount());
     fflush(stdout);
     return FailureCount() == 0 ? 0 : 1;

@@ -16,11 +16,30 @@ const LocaleNames* NamesFor(unsigned codePage) {
   // KAELM B0 41 (U+CE9A) as the installer's name.
   static const LocaleNames kNames[] = {
       {0, "C:\\My Tools\\Quorvex Test", "Beta", "Alpha", nullptr},
-      {1252, "C:\\Programme\\\xdc" "bersicht", "Beta", "Alpha", nullptr},
-      {932, "C:\\\x83\x5c" "a\\b\x95\x5c" "c\\d\x94\x5c", "\x83\x61", "\x83\x41", "\x95\x5c"},
-      {936, "C:\\\x81\x5c" "a\\b\xd5\x5c" "c\\d\xb1\x5c", "\x81\x61", "\x81\x41", "\x81\x5c"},
-      {950, "C:\\\xa5\x5c" "a\\b\xa7\x5c" "c\\d\xbb\x5c", "\xa4\x61", "\xa4\x41", "\xa5\x5c"},
-      {949, "C:\\\x81\x41" "a\\b\x81\x5a" "c\\d\x81\x7a", "\x81\x61", "\x81\x41", "\xb0\x41"},
+      {1252,
+       "C:\\Programme\\\xdc"
+       "bersicht",
+       "Beta", "Alpha", nullptr},
+      {932,
+       "C:\\\x83\x5c"
+       "a\\b\x95\x5c"
+       "c\\d\x94\x5c",
+       "\x83\x61", "\x83\x41", "\x95\x5c"},
+      {936,
+       "C:\\\x81\x5c"
+       "a\\b\xd5\x5c"
+       "c\\d\xb1\x5c",
+       "\x81\x61", "\x81\x41", "\x81\x5c"},
+      {950,
+       "C:\\\xa5\x5c"
+       "a\\b\xa7\x5c"
+       "c\\d\xbb\x5c",
+       "\xa4\x61", "\xa4\x41", "\xa5\x5c"},
+      {949,
+       "C:\\\x81\x41"
+       "a\\b\x81\x5a"
+       "c\\d\x81\x7a",
+       "\x81\x61", "\x81\x41", "\xb0\x41"},
   };
   for (const LocaleNames& names : kNames)
     if (names.codePage == codePage) return &names;
@@ -48,7 +67,14 @@ void UseInstaller(const std::string& exe) {
   Env().boxCaption.assign(name, dot ? dot : exe.c_str() + exe.size());
 }
 
-bool SetupRun::Start() { return process_.Start("\"" + Env().setupExe + "\""); }
+SetupRun::~SetupRun() {
+  if (number_ != 0 && number_ == Env().setupRuns) Env().lastSetupExit = process_.ExitCode();
+}
+
+bool SetupRun::Start() {
+  number_ = ++Env().setupRuns;
+  return process_.Start("\"" + Env().setupExe + "\"");
+}
 
 HWND SetupRun::WaitForDialog() {
   HWND dialog = nullptr;

@@ -26,6 +26,10 @@ inline constexpr char kAppPathKey[] =
 inline constexpr const char* kProductFiles[] = {"QVX.exe",          "QVX.hlp",     "QVX.cnt",
                                                 "QvxUninstall.exe", "default.rex", "default.stg"};
 inline constexpr char kFileStamp[] = "2004-09-10 16:00:00";
+// The installer's exit statuses.
+inline constexpr DWORD kExitInstalled = 0;
+inline constexpr DWORD kExitCancelled = 1;
+inline constexpr DWORD kExitRefused = 2;
 }  // namespace texts
 
 // What the scenarios name, by the ANSI code page of the run's locale (0: no
@@ -48,7 +52,9 @@ struct Environment {
   std::string setupExe;
   std::string productFolder;
   const LocaleNames* names = NamesFor(0);
-  std::string boxCaption;  // the installer's file name less its extension
+  std::string boxCaption;              // the installer's file name less its extension
+  int setupRuns = 0;                   // installer processes started
+  DWORD lastSetupExit = STILL_ACTIVE;  // how the one started last ended
 };
 Environment& Env();
 
@@ -60,6 +66,8 @@ void UseInstaller(const std::string& exe);
 // One run of QvxSetup.exe.
 class SetupRun {
  public:
+  // Keeps the exit status in Env() when this was the run started last.
+  ~SetupRun();
   bool Start();
   Process& Proc() { return process_; }
   // The visible setup dialog, or nullptr after the bounded wait.
@@ -70,6 +78,7 @@ class SetupRun {
 
  private:
   Process process_;
+  int number_ = 0;  // in the order of starts
 };
 
 // Answers a message box with the button `id` (IDOK, IDYES, IDNO) and waits

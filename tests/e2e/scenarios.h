@@ -1,11 +1,20 @@
 // The end-to-end scenarios; each runs against a fresh Wine prefix.
 #pragma once
 
+#include <windows.h>
+
+#include "scenario_kit.h"
+
 using ScenarioFunction = void (*)();
+
+// Stands for the exit status that the prefix's Windows version calls for:
+// refused on platform family 0, installed on the others.
+inline constexpr DWORD kExitByPlatform = ~DWORD{0};
 
 struct Scenario {
   const char* name;
   ScenarioFunction run;
+  DWORD setupExit;  // how the installer the scenario started last must end
 };
 
 void FreshPrefix();
@@ -27,23 +36,26 @@ void MeasureInstall();
 void WindowsVersion();
 void PlantedDll();
 
+// The exit status of windows_version's installer.
+DWORD ExitStatusForPlatform();
+
 inline constexpr Scenario kScenarios[] = {
-    {"fresh_prefix", FreshPrefix},
-    {"previous_no", PreviousInstallNo},
-    {"previous_yes", PreviousInstallYes},
-    {"install_default", InstallDefault},
-    {"typed_folder", TypedFolder},
-    {"long_path", LongPath},
-    {"locked_file", LockedFile},
-    {"damaged", DamagedCopy},
-    {"missing_drive", MissingDrive},
-    {"browse", BrowseFolder},
-    {"uninstall", UninstallAll},
-    {"uninstall_in_use", UninstallInUse},
-    {"uninstall_elsewhere", UninstallElsewhere},
-    {"uninstall_forged_finish", UninstallForgedFinish},
-    {"uninstall_root", UninstallRoot},
-    {"measure_install", MeasureInstall},
-    {"windows_version", WindowsVersion},
-    {"planted_dll", PlantedDll},
+    {"fresh_prefix", FreshPrefix, texts::kExitCancelled},
+    {"previous_no", PreviousInstallNo, texts::kExitCancelled},
+    {"previous_yes", PreviousInstallYes, texts::kExitCancelled},
+    {"install_default", InstallDefault, texts::kExitInstalled},
+    {"typed_folder", TypedFolder, texts::kExitCancelled},
+    {"long_path", LongPath, texts::kExitInstalled},
+    {"locked_file", LockedFile, texts::kExitInstalled},
+    {"damaged", DamagedCopy, texts::kExitRefused},
+    {"missing_drive", MissingDrive, texts::kExitCancelled},
+    {"browse", BrowseFolder, texts::kExitCancelled},
+    {"uninstall", UninstallAll, texts::kExitInstalled},
+    {"uninstall_in_use", UninstallInUse, texts::kExitInstalled},
+    {"uninstall_elsewhere", UninstallElsewhere, texts::kExitInstalled},
+    {"uninstall_forged_finish", UninstallForgedFinish, texts::kExitInstalled},
+    {"uninstall_root", UninstallRoot, texts::kExitInstalled},
+    {"measure_install", MeasureInstall, texts::kExitInstalled},
+    {"windows_version", WindowsVersion, kExitByPlatform},
+    {"planted_dll", PlantedDll, texts::kExitInstalled},
 };

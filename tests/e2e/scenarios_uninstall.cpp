@@ -92,6 +92,15 @@ bool StageProduct(const std::string& folder) {
   return Expect(copied, "the product files are staged in %s", folder.c_str());
 }
 
+// The folder above `folder`, found by characters: in a double-byte code page
+// its last byte may be the second half of one, 0x5C.
+std::string ParentOf(const std::string& folder) {
+  const char* last = nullptr;
+  for (const char* c = folder.c_str(); *c; c = CharNextA(c))
+    if (*c == '\\') last = c;
+  return last ? folder.substr(0, last - folder.c_str()) : "";
+}
+
 void ExpectProductFilesIn(const std::string& folder) {
   for (const char* name : texts::kProductFiles)
     Expect(FileExists(folder + "\\" + name), "%s\\%s stays", folder.c_str(), name);
@@ -138,16 +147,22 @@ void UninstallAll() {
 
   Process uninstaller;
   if (!RunUninstallCommand(uninstaller, folder)) return;
-  // The finishing copy removes the uninstaller and the folder after the
-  // original has ended; a message of its own means something was left.
+  // The finishing copy removes the uninstaller, the folder and the one
+  // above it after the original has ended, then ends; a message of its own
+  // means something was left.
   HWND complaint = nullptr;
   bool gone = WaitUntil([&] {
     complaint = FindTopWindow(0, "#32770", kUninstallCaption);
-    return complaint || !FolderExists(folder);
+    return complaint || (!FolderExists(folder) && !ProgramRuns("QvxUninstall.exe"));
   });
   if (complaint)
     Expect(false, "the uninstaller reports \"%s\"", Visible(MessageBoxText(complaint)).c_str());
   Expect(gone && !FolderExists(folder), "the folder %s is gone", folder.c_str());
+  // The vendor's folder above the proposed one goes with it; the empty
+  // parent of a folder of the user's choice stays.
+  const std::string parent = ParentOf(folder);
+  Expect(FolderExists(parent) == typed, "the folder above it, %s, %s", parent.c_str(),
+         typed ? "stays" : "is gone");
   ExpectNoShortcutsNorRegistration();
 
   // A new installation finds nothing of the old one and asks nothing.

@@ -65,6 +65,10 @@ void ExpectInstallation(SetupRun& run, FreeSpace freeSpace) {
 
 }  // namespace
 
+DWORD ExitStatusForPlatform() {
+  return PlatformIdAsked() == 0 ? texts::kExitRefused : texts::kExitInstalled;
+}
+
 void WindowsVersion() {
   int family = PlatformIdAsked();
   if (!Expect(family >= 0, "QVX_PLATFORM_ID is 0, 1 or 2")) return;

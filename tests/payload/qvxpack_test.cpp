@@ -66,6 +66,14 @@ Bytes LiteralEntry(const Bytes& content) {
   return entry;
 }
 
+// A Windows executable whose file header calls it a DLL, or a program.
+Bytes WithDllFlag(Bytes image, bool dll) {
+  const std::size_t characteristics = (image[0x3C] | image[0x3D] << 8) + 4 + 18;
+  image[characteristics + 1] = static_cast<std::uint8_t>(dll ? image[characteristics + 1] | 0x20
+                                                             : image[characteristics + 1] & ~0x20);
+  return image;
+}
+
 // The image with its first section starting `by` bytes earlier in memory and
 // in the file: the resource directory then lies inside it, not at its start.
 Bytes WithFirstSectionStartingEarlier(Bytes image, std::uint32_t by) {
@@ -436,10 +444,11 @@ class QvxpackTool : public testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     const std::vector<test::CorpusFile> dlls = test::MingwDlls(200000, 1);
-    // QVX.exe and QvxUninstall.exe must be Windows programs.
+    // QVX.exe and QvxUninstall.exe must be Windows programs: a DLL whose
+    // header says program stands for a real one.
     std::vector<Bytes> contents = {
         dlls.empty() ? test::SyntheticPe(false, {{10, 1, 1033, test::RandomBytes(70000, 2).bytes}})
-                     : dlls[0].bytes,
+                     : WithDllFlag(dlls[0].bytes, false),
         test::RandomBytes(9000, 3).bytes,
         Bytes(741, 'c'),
         test::SyntheticPe(false, {{10, 1, 1033, test::SomeText().bytes}}),
@@ -514,7 +523,8 @@ class QvxpackTool : public testing::Test {
 
 TEST_F(QvxpackTool, PacksListsVerifiesAndUnpacks) {
   const std::string payload = (dir_ / "payload.bin").string();
-  ASSERT_EQ(Run("pack -o " + payload + Inputs()), 0) << Output();
+  ASSERT_EQ(Run("pack --for=win32 -o " + payload + Inputs()), 0) << Output();
+  EXPECT_EQ(Output().find("warning"), std::string::npos) << Output();
 
   ASSERT_EQ(Run("list " + payload), 0) << Output();
   const std::string listing = Output();
@@ -532,6 +542,18 @@ TEST_F(QvxpackTool, PacksListsVerifiesAndUnpacks) {
   for (std::size_t i = 0; i < kTargetCount; ++i) {
     EXPECT_EQ(Read(dir_ / "out" / std::string(kTargetNames[i])), contents_[i]) << i;
   }
+  // Files there stay, and all are named, unless --force says otherwise.
+  Write("out/QVX.hlp", {'m'});
+  fs::remove(dir_ / "out" / "default.stg");
+  EXPECT_EQ(Run("unpack " + payload + " " + (dir_ / "out").string()), 1);
+  EXPECT_NE(
+      Output().find("holds QVX.exe, QVX.hlp, QVX.cnt, QvxUninstall.exe, default.rex; nothing"),
+      std::string::npos)
+      << Output();
+  EXPECT_EQ(Read(dir_ / "out" / "QVX.hlp"), Bytes{'m'});
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "default.stg"));
+  ASSERT_EQ(Run("unpack --force " + payload + " " + (dir_ / "out").string()), 0) << Output();
+  EXPECT_EQ(Read(dir_ / "out" / "QVX.hlp"), contents_[1]);
 
   const std::string one = (dir_ / "one.q").string();
   for (const std::string& in : {inputs_[0], inputs_[4], Write("empty", {})}) {
@@ -586,6 +608,13 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   EXPECT_NE(Output().find("signature does not cover the new payload and was dropped"),
             std::string::npos)
       << Output();
+  for (std::size_t slot : {0, 3}) {
+    EXPECT_NE(Output().find("warning: " + inputs_[slot] + " (given as " +
+                            std::string(kTargetNames[slot]) +
+                            ") is a 32-bit (x86) program, the installer a 64-bit (x64) one"),
+              std::string::npos)
+        << Output();
+  }
   EXPECT_NE(Output().find(exe + ": " + std::to_string(fs::file_size(exe)) + " bytes; product "),
             std::string::npos)
       << Output();
@@ -627,7 +656,7 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   ASSERT_EQ(Run("build -o " + stamped + " " + stub32 + Inputs(), kOneGiBInKiB, "", "", link), 0);
   ASSERT_EQ(Run("build -o " + again + " " + stub32 + Inputs()), 0) << Output();
   EXPECT_EQ(Read(stamped), Read(again));
-  ASSERT_EQ(Run("build -o " + again + " --product-version 2.3.40000.5 " + stub + Inputs()), 0);
+  ASSERT_EQ(Run("build -o " + again + " --product-version=2.3.40000.5 " + stub + Inputs()), 0);
   EXPECT_EQ(Read(exe), Read(again));
   EXPECT_EQ(Run("--version"), 0);
   EXPECT_EQ(Output(), "qvxpack 1.0.0\n");
@@ -748,6 +777,15 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   const std::string stub32 = Write("instub32.exe", test::SyntheticPe(false, {{10, 129, 1033, {}}}));
   const std::string noPayload =
       Write("instub-bare.exe", test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}}));
+  // A stub carrying this very product, whose program and uninstaller a
+  // swapped pair would be; a copy of the program, to give as a file of its own.
+  Bytes product;
+  std::string built;
+  ASSERT_TRUE(pack::BuildPayload(contents_, &product, &built)) << built;
+  const std::string ownStub =
+      Write("instub-own.exe", test::SyntheticPe(false, {{10, 129, 1033, product}}));
+  const std::string program = Write("in-program.exe", contents_[0]);
+  const std::string dll = Write("in-dll.exe", WithDllFlag(contents_[3], true));
   fs::create_hard_link(inputs_[1], dir_ / "inlink1");
   const std::string stubLink = (dir_ / "instub-link.exe").string();
   fs::create_hard_link(stub32, stubLink);
@@ -805,8 +843,15 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
        "exactly six files, 7 given"},
       // Refused before anything is compressed.
       {"build -o " + out + " " + noPayload + with({{4, big300}}), 1,
-       noPayload + " is not a Quorvex installer that qvxpack can stamp.\nqvxpack: " + noPayload +
-           ": no payload resource"},
+       "qvxpack: use a QvxSetup.exe as its build leaves it (dist/QvxSetup.exe, "
+       "dist/win64/QvxSetup.exe), not one changed since by another tool: " +
+           noPayload + " cannot be stamped: no payload resource"},
+      {"build -o " + out + " " + ownStub + with({{0, inputs_[3]}, {3, inputs_[0]}, {4, big300}}), 1,
+       inputs_[3] + " (given as QVX.exe): the same bytes as the QvxUninstall.exe that the stub"},
+      {"build -o " + out + " " + ownStub + with({{3, program}, {4, big300}}), 1,
+       program + " (given as QvxUninstall.exe): the same bytes as the QVX.exe that the stub"},
+      {"pack -o " + out + with({{3, dll}, {4, big300}}), 1,
+       dll + " (given as QvxUninstall.exe): a DLL, not a program"},
       {"build -o " + (dir_ / "nowhere" / "x.exe").string() + " " + stub32 + with({{4, big300}}), 1,
        "its folder " + (dir_ / "nowhere").string() + " does not exist"},
       {"pack -o " + out + with({{5, (dir_ / "inlink1").string()}}), 1,
@@ -838,6 +883,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"pack -o " + out + " -o " + out + Inputs(), 2, "-o given twice"},
       {"pack --fast -o " + out + Inputs(), 2, "unknown option '--fast' for pack"},
       {"pack --for win16 -o " + out + Inputs(), 2, "--for takes win32 or win64"},
+      {"pack --for=win16 -o " + out + Inputs(), 2, "--for takes win32 or win64"},
+      {"unpack --force=yes " + truncated + " " + out, 2, "--force takes no value"},
+      {"list --force " + truncated, 2, "unknown option '--force' for list"},
       {"list -v " + truncated, 2, "unknown option '-v' for list"},
       {"build --product-version 1.2.65536.0 -o " + out + " " + stub32 + Inputs(), 2,
        "'1.2.65536.0' is not a version A.B.C.D"},
@@ -845,7 +893,7 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"build " + stub32 + Inputs(), 2, "build takes -o OUT, an optional STUB and six files"},
       {"pack" + Inputs() + " -o", 2, "-o needs a file name"},
       {"build --product-version 1.2.3.65535 -o " + out + " " + noPayload + with({{4, big300}}), 1,
-       noPayload + ": no payload resource"},
+       "cannot be stamped: no payload resource"},
       // The temporary and scratch files beside the output take names short
       // enough for the folder.
       {"build -o " + longest + " " + stub32 + Inputs(), 0, "bytes; product", "", "", longest,
@@ -863,6 +911,12 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       fs::remove(c.writes);
     }
     EXPECT_FALSE(fs::exists(out)) << c.args;
+    // Wrong usage is one line of what is wrong and one pointing to the help.
+    if (c.status == 2) {
+      EXPECT_EQ(Output().substr(Output().find('\n') + 1),
+                "Try 'qvxpack --help' for more information.\n")
+          << c.args;
+    }
   }
   std::vector<std::string> left = Leftovers();
   std::sort(left.begin(), left.end());

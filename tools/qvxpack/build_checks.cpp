@@ -1,15 +1,21 @@
 #include "tools/qvxpack/build_checks.h"
 
+#include <cstdio>
+#include <utility>
+
+#include "payload/payload_reader.h"
 #include "payload/target_names.h"
 #include "tools/qvxpack/failure.h"
-#include "tools/qvxpack/pe_image.h"
+#include "tools/qvxpack/payload_builder.h"
 
 namespace qvx::pack {
 namespace {
 
 // The slots that must hold Windows programs: the product's program and its
 // uninstaller, which the shortcuts and the uninstall entry start.
-constexpr std::size_t kProgramSlots[] = {0, 3};
+constexpr std::size_t kProgramSlot = 0;
+constexpr std::size_t kUninstallerSlot = 3;
+constexpr std::size_t kProgramSlots[] = {kProgramSlot, kUninstallerSlot};
 // A program's PE header lies in its first few hundred bytes.
 constexpr std::size_t kHeaderBytes = 64 * 1024;
 
@@ -21,10 +27,62 @@ std::string MiB(std::uint64_t bytes) {
   return std::to_string(bytes) + " bytes (" + std::to_string(bytes >> 20) + " MiB)";
 }
 
+std::string MachineName(std::uint32_t machine) {
+  if (machine == kMachineI386) return "32-bit (x86)";
+  if (machine == kMachineAmd64) return "64-bit (x64)";
+  char text[32];
+  std::snprintf(text, sizeof text, "machine 0x%04X", static_cast<unsigned>(machine));
+  return text;
+}
+
+// Whether the file at path, of size bytes, holds exactly what a payload
+// entry expands to. An entry that is not sound equals nothing.
+bool SameBytesAsEntry(const std::string& path, std::uint64_t size, const PayloadEntry& entry,
+                      bool* same, std::string* error) {
+  *same = false;
+  if (entry.kind != EntryKind::Entry || entry.expandedSize() != size || !entry.Sound()) {
+    return true;
+  }
+  FileReader file;
+  if (!file.Open(path, kMaxFileSize, error)) return false;
+  CompareSink compare(file);
+  *same = ExpandEntryTo(entry, compare) && compare.AtEnd();
+  if (compare.readFailed()) return Fail(error, file.error());
+  return true;
+}
+
+// The slots of the program and the uninstaller given each other's file:
+// QVX.exe the bytes of the stub's uninstaller, or QvxUninstall.exe those of
+// its program. The stub's own product is the one vendors are most likely to
+// mix up, since they take its uninstaller from it.
+bool CheckNotSwapped(const BuildRequest& request, const std::vector<FileFacts>& inputs,
+                     std::string* error) {
+  std::vector<PayloadEntry> carried;
+  for (PayloadWalk walk(request.stubPayload); walk.HasNextEntry(); walk.Advance()) {
+    carried.push_back(walk.Entry());
+  }
+  if (carried.size() <= kUninstallerSlot || inputs.size() <= kUninstallerSlot) return true;
+  const std::pair<std::size_t, std::size_t> swaps[] = {{kProgramSlot, kUninstallerSlot},
+                                                       {kUninstallerSlot, kProgramSlot}};
+  for (const auto& [slot, other] : swaps) {
+    bool same = false;
+    if (!SameBytesAsEntry(request.inputs[slot], inputs[slot].size, carried[other], &same, error)) {
+      return false;
+    }
+    if (same) {
+      return Fail(error, Slot(request, slot) + ": the same bytes as the " +
+                             std::string(kTargetNames[other]) + " that the stub " + request.stub +
+                             " carries; are QVX.exe and QvxUninstall.exe swapped?");
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CheckBuildRequest(const BuildRequest& request, const InstallerLimits& limits,
                        CheckedRequest* checked, std::string* error) {
+  checked->warnings.clear();
   if (!request.stub.empty()) {
     if (!StatPath(request.stub, &checked->stub, error)) return false;
     if (!checked->stub.exists) return Fail(error, request.stub + ": stub: no such file");
@@ -78,12 +136,24 @@ bool CheckBuildRequest(const BuildRequest& request, const InstallerLimits& limit
   for (std::size_t i : kProgramSlots) {
     if (i >= inputs.size()) continue;
     std::vector<std::uint8_t> start;
+    ProgramKind kind;
     if (!ReadFileStart(request.inputs[i], kHeaderBytes, &start, error)) return false;
-    if (!LooksLikeExecutable(start)) {
+    if (!ReadProgramKind(start, &kind)) {
       return Fail(error, Slot(request, i) + ": not a Windows program (no MZ and PE header); " +
                              std::string(kTargetNames[i]) + " must be one. Are the six files " +
                              "in the order QVX.exe QVX.hlp QVX.cnt QvxUninstall.exe " +
                              "default.rex default.stg?");
+    }
+    if (kind.dll) {
+      return Fail(error, Slot(request, i) + ": a DLL, not a program; " +
+                             std::string(kTargetNames[i]) + " must be a program that Windows " +
+                             "can start");
+    }
+    if (request.machine != 0 && kind.machine != request.machine) {
+      checked->warnings.push_back(
+          Slot(request, i) + " is a " + MachineName(kind.machine) + " program, the installer a " +
+          MachineName(request.machine) +
+          " one; taken, but check that it is the build to ship with this installer");
     }
   }
 
@@ -101,7 +171,7 @@ bool CheckBuildRequest(const BuildRequest& request, const InstallerLimits& limit
                            limits.installer + " installer installs products of at most " +
                            MiB(limits.product));
   }
-  return true;
+  return CheckNotSwapped(request, inputs, error);
 }
 
 }  // namespace qvx::pack

@@ -1,6 +1,7 @@
 // build and pack: the six product files compressed into a payload, written
 // alone or stamped into a built installer.
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "tools/qvxpack/installer_builder.h"
 #include "tools/qvxpack/installer_writer.h"
 #include "tools/qvxpack/payload_builder.h"
+#include "tools/qvxpack/pe_resource.h"
 
 namespace qvx::pack {
 namespace {
@@ -90,6 +92,14 @@ class CountingWriter : public ByteWriter {
   std::uint64_t* count_;
 };
 
+// A stub the rewrite cannot take: what the vendor can do about it comes
+// first, then why.
+std::string StubRefused(const std::string& stub, const std::string& why) {
+  return "use a QvxSetup.exe as its build leaves it (dist/QvxSetup.exe, dist/win64/QvxSetup.exe), "
+         "not one changed since by another tool: " +
+         stub + " cannot be stamped: " + why;
+}
+
 // One line for the vendor's log: what was written and how well it packed.
 void Summary(const std::string& out, std::uint64_t size, std::uint64_t product,
              std::uint64_t payload) {
@@ -119,14 +129,17 @@ int Pack(const std::string& out, const std::vector<std::string>& inputs,
   // Without --for, a payload may go into either installer: the 64-bit limits
   // hold, and the vendor hears when the shipping 32-bit one could not
   // install it.
+  // Without a stub there is no product to tell swapped programs by; the
+  // processor is known only from --for.
   CheckedRequest checked;
-  if (!CheckBuildRequest({out, "", inputs}, limits ? *limits : kInstaller64, &checked, &error)) {
+  if (!CheckBuildRequest({out, "", inputs, limits ? limits->machine : 0},
+                         limits ? *limits : kInstaller64, &checked, &error)) {
     return Report(error);
   }
+  for (const std::string& warning : checked.warnings) Warn(warning);
   CheckedRequest for32;
   if (!limits && !CheckBuildRequest({out, "", inputs}, kInstaller32, &for32, &error)) {
-    std::fprintf(stderr, "qvxpack: warning: only a 64-bit installer can carry this payload: %s\n",
-                 error.c_str());
+    Warn("only a 64-bit installer can carry this payload: " + error);
   }
   if (!OpenInputs(inputs, &files, &error)) return Report(error);
   if (!writer.Create(out, &error)) return Report(error);
@@ -152,16 +165,21 @@ int Build(const std::string& out, const std::string& givenStub,
   // refused before anything is compressed.
   if (!ReadWholeFile(stubPath, kMaxInputSize, &stub, &error)) return Report(error);
   std::vector<std::uint8_t> head, tail;
-  if (!parsed.Parse(stub, &error) || (version && !parsed.SetVersion(*version, &error)) ||
-      !parsed.LayOut(4, &head, &tail, &error)) {
-    return Report(stubPath + " is not a Quorvex installer that qvxpack can stamp.\nqvxpack: " +
-                  stubPath + ": " + error);
+  if (!parsed.Parse(stub, &error)) return Report(StubRefused(stubPath, error));
+  if (version && !parsed.SetVersion(*version, &error)) {
+    return Report(stubPath + ": --product-version cannot be set: " + error);
   }
+  if (!parsed.LayOut(4, &head, &tail, &error)) return Report(StubRefused(stubPath, error));
+  std::span<const std::uint8_t> carried;
+  std::string noPayload;
+  FindResource(stub, kRtRcData, kPayloadResourceId, kLangEnglishUs, &carried, &noPayload);
+  const InstallerLimits& limits = parsed.pe32Plus() ? kInstaller64 : kInstaller32;
   CheckedRequest checked;
-  if (!CheckBuildRequest({out, stubPath, inputs}, parsed.pe32Plus() ? kInstaller64 : kInstaller32,
-                         &checked, &error)) {
+  if (!CheckBuildRequest({out, stubPath, inputs, limits.machine, carried}, limits, &checked,
+                         &error)) {
     return Report(error);
   }
+  for (const std::string& warning : checked.warnings) Warn(warning);
   if (!OpenInputs(inputs, &files, &error)) return Report(error);
   if (!writer.Create(out, &error, checked.stub.mode)) return Report(error);
   std::uint64_t payloadSize = 0;

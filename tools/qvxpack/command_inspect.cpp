@@ -164,7 +164,7 @@ int Verify(const std::string& path, const std::vector<std::string>& inputs) {
   return status;
 }
 
-int Unpack(const std::string& path, const std::string& dir) {
+int Unpack(const std::string& path, const std::string& dir, bool force) {
   Bytes file;
   std::span<const std::uint8_t> payload;
   std::string error;
@@ -180,6 +180,20 @@ int Unpack(const std::string& path, const std::string& dir) {
       return Report(path + ": entry " + std::to_string(walk.Index()) +
                     " is corrupt: it does not expand to its stated size");
     }
+  }
+  // A file already there stays unless asked otherwise: unpacking into a
+  // product folder to get the uninstaller would replace the vendor's own
+  // files. All are named, and none is written.
+  std::string inTheWay;
+  for (PayloadWalk entries(payload); !force && entries.HasNextEntry(); entries.Advance()) {
+    const std::string name(kTargetNames[entries.Index()]);
+    FileFacts target;
+    if (!StatPath(dir + "/" + name, &target, &error)) return Report(error);
+    if (target.exists) inTheWay += (inTheWay.empty() ? "" : ", ") + name;
+  }
+  if (!inTheWay.empty()) {
+    return Report(dir + " already holds " + inTheWay +
+                  "; nothing was written (unpack --force writes over them)");
   }
   if (!CreateFolder(dir, &error)) return Report(error);
   for (PayloadWalk entries(payload); entries.HasNextEntry(); entries.Advance()) {

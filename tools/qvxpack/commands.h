@@ -19,8 +19,14 @@ inline constexpr int kExitUsage = 2;
 // A payload or executable to read is never near this; it only bounds memory.
 inline constexpr std::uint64_t kMaxInputSize = kMaxFileSize;
 
+// The whole run of qvxpack with its arguments (the command first), in UTF-8;
+// returns the exit status.
+int RunQvxpack(const std::vector<std::string>& args);
+
 // Prints "qvxpack: message" on standard error; returns kExitFailure.
 int Report(const std::string& message);
+// Prints "qvxpack: warning: message" on standard error.
+void Warn(const std::string& message);
 
 // Why a header's expanded size cannot be the size of its data stream's
 // expansion, or "" when it can be.
@@ -42,6 +48,7 @@ int Build(const std::string& out, const std::string& stub, const std::vector<std
 // list, verify and unpack (command_inspect.cpp).
 int List(const std::string& path);
 int Verify(const std::string& path, const std::vector<std::string>& inputs);
-int Unpack(const std::string& path, const std::string& dir);
+// Unpack writes over files in dir only when `force` says so.
+int Unpack(const std::string& path, const std::string& dir, bool force);
 
 }  // namespace qvx::pack

@@ -1,20 +1,23 @@
 // The Windows side of file_io.h: the same contracts through the Win32 file
-// calls. Paths are ANSI; MoveFileExA replaces the target in one step.
+// calls. Paths are UTF-8 and go to the wide calls, so that any name Windows
+// takes can be read and written; MoveFileExW replaces the target in one step.
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "tools/qvxpack/file_io.h"
+#include "tools/qvxpack/wide_text.h"
 
 namespace qvx::pack {
 namespace {
 
 std::string Reason(const std::string& path, const char* what, DWORD err) {
   std::string text = path + ": " + what;
-  char message[256] = {};
-  if (err != 0 && FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, err, 0, message, sizeof message, nullptr)) {
-    std::string reason(message);
+  wchar_t message[256] = {};
+  if (err != 0 && FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, err, 0, message, 256, nullptr)) {
+    std::string reason = Narrow(message);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
                                reason.back() == '.' || reason.back() == ' ')) {
       reason.pop_back();
@@ -88,14 +91,23 @@ void RemovePartialOutputs() {
   // Kept for good: the process ends after this, and no writer may start or
   // finish meanwhile.
   AcquireSRWLockExclusive(&partialsLock);
-  ForEachPartialOutput([](const char* temporary) { DeleteFileA(temporary); });
+  // The names are widened into a buffer of its own: the out-of-memory
+  // handler comes here too, where nothing may be allocated, and the lock
+  // held lets one caller in.
+  ForEachPartialOutput([](const char* temporary) {
+    static wchar_t wide[32768];
+    if (MultiByteToWideChar(CP_UTF8, 0, temporary, -1, wide, std::size(wide)) > 0) {
+      DeleteFileW(wide);
+    }
+  });
 }
 
 bool StatPath(const std::string& path, FileFacts* facts, std::string* error) {
   *facts = FileFacts{};
   // FILE_FLAG_BACKUP_SEMANTICS opens folders too; links are followed.
-  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file =
+      CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD err = GetLastError();
     if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return true;
@@ -119,13 +131,12 @@ bool StatPath(const std::string& path, FileFacts* facts, std::string* error) {
   return true;
 }
 
-// A path in the ANSI code page is walked forward by characters: in a
-// double-byte code page a 0x5C byte may be the second half of one.
+// Every byte of a character beyond ASCII in UTF-8 is 0x80 or above, so a
+// slash or backslash byte is always one.
 std::string FolderOf(const std::string& path) {
   std::size_t last = std::string::npos;
-  for (std::size_t i = 0; i < path.size();) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
     if (path[i] == '\\' || path[i] == '/') last = i;
-    i += IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size() ? 2 : 1;
   }
   const bool drive = path.size() >= 2 && path[1] == ':';
   if (last == std::string::npos) return drive ? path.substr(0, 2) + "." : ".";
@@ -135,8 +146,8 @@ std::string FolderOf(const std::string& path) {
 
 bool ReadFileStart(const std::string& path, std::size_t maxSize, std::vector<std::uint8_t>* data,
                    std::string* error) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = Reason(path, "cannot open", GetLastError());
     return false;
@@ -165,8 +176,8 @@ FileReader::~FileReader() {
 
 bool FileReader::Open(const std::string& path, std::uint64_t maxSize, std::string* error) {
   path_ = path;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = Reason(path, "cannot open", GetLastError());
     return false;
@@ -211,7 +222,7 @@ bool ScratchFile::Create(const std::string& beside, std::string* error) {
   for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
     const std::string name = beside + ".scratch-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(attempt);
-    file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    file = CreateFileW(Widen(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
@@ -252,7 +263,7 @@ bool AtomicFileWriter::Create(const std::string& path, std::string* error, std::
   for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
     temp_ =
         path + ".partial-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    file = CreateFileA(temp_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+    file = CreateFileW(Widen(temp_).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
@@ -294,7 +305,8 @@ bool AtomicFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_
 bool AtomicFileWriter::Commit() {
   DWORD err = CloseHandle(AsHandle(handle_)) ? 0 : GetLastError();
   handle_ = -1;
-  if (err == 0 && !MoveFileExA(temp_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (err == 0 &&
+      !MoveFileExW(Widen(temp_).c_str(), Widen(path_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
     err = GetLastError();
   }
   if (err == 0) {
@@ -314,7 +326,7 @@ void AtomicFileWriter::Discard() {
   if (handle_ != -1) CloseHandle(AsHandle(handle_));
   handle_ = -1;
   if (!temp_.empty()) {
-    DeleteFileA(temp_.c_str());
+    DeleteFileW(Widen(temp_).c_str());
     PartialsHeld held;
     Untrack();
   }
@@ -322,8 +334,9 @@ void AtomicFileWriter::Discard() {
 }
 
 bool CreateFolder(const std::string& path, std::string* error) {
-  if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    *error = Reason(path, "cannot create folder", GetLastError());
+  const DWORD err = CreateDirectoryW(Widen(path).c_str(), nullptr) ? 0 : GetLastError();
+  if (err != 0 && err != ERROR_ALREADY_EXISTS) {
+    *error = Reason(path, "cannot create folder", err);
     return false;
   }
   return true;

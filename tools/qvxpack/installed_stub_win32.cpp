@@ -1,22 +1,25 @@
 // Windows: the installer lies beside qvxpack.exe, as the zip holds them.
 #include <windows.h>
 
+#include <iterator>
+
 #include "tools/qvxpack/file_io.h"
 #include "tools/qvxpack/installed_stub.h"
+#include "tools/qvxpack/wide_text.h"
 
 namespace qvx::pack {
 
 bool InstalledStubPath(std::string* path, std::string* error) {
-  char self[MAX_PATH * 4];
-  const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-  if (n == 0 || n >= sizeof self) {
-    *error = "cannot tell where qvxpack.exe runs from (GetModuleFileNameA failed)";
+  wchar_t self[32768];
+  const DWORD n = GetModuleFileNameW(nullptr, self, std::size(self));
+  if (n == 0 || n >= std::size(self)) {
+    *error = "cannot tell where qvxpack.exe runs from (GetModuleFileNameW failed)";
     return false;
   }
-  // FolderOf steps over double-byte characters, whose second byte may be
-  // that of a backslash; it keeps the backslash of a drive's root only, so
-  // only so short a folder can end in one.
-  const std::string folder = FolderOf(std::string(self, n));
+  // In UTF-8 no byte of a character is that of a backslash. FolderOf keeps
+  // the backslash of a drive's root only, so only so short a folder ends in
+  // one.
+  const std::string folder = FolderOf(Narrow(self));
   const bool root = folder.size() <= 3 && folder.back() == '\\';
   *path = folder + (root ? "" : "\\") + "QvxSetup.exe";
   return true;

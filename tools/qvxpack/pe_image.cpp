@@ -31,6 +31,18 @@ bool LooksLikeExecutable(std::span<const std::uint8_t> file) {
   return FindPeHeader(file, &peOffset);
 }
 
+bool ReadProgramKind(std::span<const std::uint8_t> file, ProgramKind* kind) {
+  constexpr std::uint32_t kFileDll = 0x2000;  // the file header's IMAGE_FILE_DLL
+  std::uint32_t peOffset = 0, characteristics = 0;
+  if (!FindPeHeader(file, &peOffset) ||
+      !ReadField(file, peOffset + std::size_t{4}, 2, &kind->machine) ||
+      !ReadField(file, peOffset + std::size_t{4 + 18}, 2, &characteristics)) {
+    return false;
+  }
+  kind->dll = (characteristics & kFileDll) != 0;
+  return true;
+}
+
 bool ParsePeLayout(std::span<const std::uint8_t> file, PeLayout* layout, std::string* error) {
   std::uint32_t peOffset = 0;
   if (!FindPeHeader(file, &peOffset)) {

@@ -73,6 +73,20 @@ struct PeLayout {
 // a payload whose first entry is 23,117 bytes long begins with it too.
 bool LooksLikeExecutable(std::span<const std::uint8_t> file);
 
+inline constexpr std::uint32_t kMachineI386 = 0x14C;
+inline constexpr std::uint32_t kMachineAmd64 = 0x8664;
+
+// What a program's file header says of it: the processor it is built for,
+// and whether it is a DLL rather than a program to start.
+struct ProgramKind {
+  std::uint32_t machine = 0;
+  bool dll = false;
+};
+
+// Reads the file header that LooksLikeExecutable finds; false when there is
+// none, or when it is cut short.
+bool ReadProgramKind(std::span<const std::uint8_t> file, ProgramKind* kind);
+
 // Reads and checks the headers: a PE header as LooksLikeExecutable finds it,
 // a known optional header, power-of-two alignments, and a section table
 // whose raw data lies inside the file.

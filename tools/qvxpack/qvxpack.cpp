@@ -1,7 +1,7 @@
 // qvxpack: builds, lists, verifies and unpacks installer payloads, and
 // compresses and expands single files. This page picks the command; each
-// command has a page of its own (command_*.cpp).
-#include <algorithm>
+// command has a page of its own (command_*.cpp), and each system its entry
+// point (main_*.cpp).
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -20,13 +20,20 @@ int Report(const std::string& message) {
   return kExitFailure;
 }
 
+void Warn(const std::string& message) {
+  std::fprintf(stderr, "qvxpack: warning: %s\n", message.c_str());
+}
+
 namespace {
 
-int RunPackOrBuild(const std::vector<std::string>& args) {
-  const std::string& command = args[0];
-  PackArgs parsed;
-  const std::string problem = ParsePackArgs(args, &parsed);
-  if (!problem.empty()) return UsageError(problem);
+bool IsCommand(const std::string& name) {
+  for (const char* command : {"compress", "expand", "pack", "build", "list", "verify", "unpack"}) {
+    if (name == command) return true;
+  }
+  return false;
+}
+
+int RunPackOrBuild(const std::string& command, const CommandArgs& parsed) {
   if (parsed.output.empty()) {
     return UsageError(command == "build" ? "build takes -o OUT, an optional STUB and six files"
                                          : "pack takes -o PAYLOAD and six files");
@@ -47,8 +54,6 @@ int RunPackOrBuild(const std::vector<std::string>& args) {
 int RunCommand(const std::vector<std::string>& args) {
   if (args.empty()) return UsageError("no command given");
   const std::string& command = args[0];
-  const std::size_t operands = args.size() - 1;
-
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return kExitOk;
@@ -57,39 +62,38 @@ int RunCommand(const std::vector<std::string>& args) {
     std::printf("qvxpack %s\n", QVXPACK_VERSION);
     return kExitOk;
   }
-  if (command == "pack" || command == "build") return RunPackOrBuild(args);
-  for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
-    if (args[i].size() > 1 && args[i][0] == '-') {
-      return UsageError("unknown option '" + args[i] + "' for " + command);
-    }
+  if (!IsCommand(command)) {
+    return UsageError(command.size() > 1 && command[0] == '-'
+                          ? "unknown option '" + command + "'"
+                          : "unknown command '" + command + "'");
   }
+  CommandArgs parsed;
+  const std::string problem = ParseCommandArgs(args, &parsed);
+  if (!problem.empty()) return UsageError(problem);
+  if (command == "pack" || command == "build") return RunPackOrBuild(command, parsed);
+
+  const std::vector<std::string>& operands = parsed.operands;
   if (command == "compress" || command == "expand") {
-    if (operands != 2) return UsageError(command + " takes IN and OUT");
-    return command == "compress" ? Compress(args[1], args[2]) : Expand(args[1], args[2]);
+    if (operands.size() != 2) return UsageError(command + " takes IN and OUT");
+    return command == "compress" ? Compress(operands[0], operands[1])
+                                 : Expand(operands[0], operands[1]);
   }
   if (command == "list") {
-    if (operands != 1) return UsageError("list takes one PAYLOAD");
-    return List(args[1]);
+    if (operands.size() != 1) return UsageError("list takes one PAYLOAD");
+    return List(operands[0]);
   }
   if (command == "verify") {
-    const std::vector<std::string> inputs(args.begin() + std::min<std::size_t>(2, args.size()),
-                                          args.end());
-    if (operands < 1 || inputs.size() != kTargetCount) {
+    if (operands.size() != 1 + kTargetCount) {
       return UsageError("verify takes PAYLOAD and exactly six files");
     }
-    return Verify(args[1], inputs);
+    return Verify(operands[0], std::vector<std::string>(operands.begin() + 1, operands.end()));
   }
-  if (command == "unpack") {
-    if (operands != 2) return UsageError("unpack takes PAYLOAD and DIR");
-    return Unpack(args[1], args[2]);
-  }
-  if (command.size() > 1 && command[0] == '-')
-    return UsageError("unknown option '" + command + "'");
-  return UsageError("unknown command '" + command + "'");
+  if (operands.size() != 2) return UsageError("unpack takes PAYLOAD and DIR");
+  return Unpack(operands[0], operands[1], parsed.force);
 }
 
 // An allocation that fails ends the program with a message and exit code 1,
-// not an abort. The temporary files of the outputs being written go with it,
+// not an abort. The temporary file of an output being written goes with it,
 // so no output is left half written. The handler allocates nothing itself.
 [[noreturn]] void OutOfMemory() {
   RemovePartialOutputs();
@@ -98,10 +102,11 @@ int RunCommand(const std::vector<std::string>& args) {
 }
 
 }  // namespace
-}  // namespace qvx::pack
 
-int main(int argc, char** argv) {
-  std::set_new_handler(qvx::pack::OutOfMemory);
-  qvx::pack::RemovePartialOutputOnSignals();
-  return qvx::pack::RunCommand(std::vector<std::string>(argv + 1, argv + argc));
+int RunQvxpack(const std::vector<std::string>& args) {
+  std::set_new_handler(OutOfMemory);
+  RemovePartialOutputOnSignals();
+  return RunCommand(args);
 }
+
+}  // namespace qvx::pack
