@@ -142,7 +142,7 @@ class PeFile:
         """(rva of the SecurityCookie field, the cookie's rva, SafeSEH table rva,
         SafeSEH handler count) from the load configuration, each 0 when the
         structure's size does not reach it; None without a load configuration."""
-        rva, size = self.directories[LOAD_CONFIG_DIRECTORY] if len(self.directories) > 10 else (0, 0)
+        rva, _ = self.directories[LOAD_CONFIG_DIRECTORY]
         if not rva:
             return None
         at = self.offset_of(rva)
