@@ -1,7 +1,8 @@
 // The entry points of the programs that start through the C runtime's own
-// start-up (every Windows program of ours but the installer): the stack guard
-// gets its value before any other code runs, then the runtime's entry point
-// takes over, which ends the process and never returns here.
+// start-up (all of ours but those on our runtime, the installer among
+// them): the stack guard gets its value before any other code runs, then the
+// runtime's entry point takes over, which ends the process and never returns
+// here.
 #include "platform/win32/stack_guard.h"
 
 extern "C" int WinMainCRTStartup();
