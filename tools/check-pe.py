@@ -74,10 +74,11 @@ class PeFile:
         self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
         table = optional + optional_size
         self.sections = []
-        self.section_flags = []
+        self.raw_sizes, self.section_flags = [], []
         for i in range(sections):
             name, vsize, vaddr, rsize, raddr = struct.unpack_from("<8sIIII", data, table + 40 * i)
             self.sections.append((name.rstrip(b"\0").decode(errors="replace"), vaddr, max(vsize, rsize), raddr))
+            self.raw_sizes.append(rsize)
             self.section_flags.append(self.u32(table + 40 * i + 36))
 
     def u16(self, offset):
@@ -134,8 +135,8 @@ class PeFile:
 
     def executable_bytes(self):
         """(rva, raw bytes) of every executable section."""
-        return [(vaddr, self.data[raddr:raddr + size])
-                for (_, vaddr, size, raddr), flags in zip(self.sections, self.section_flags)
+        return [(vaddr, self.data[raddr:raddr + rsize])
+                for (_, vaddr, _, raddr), rsize, flags in zip(self.sections, self.raw_sizes, self.section_flags)
                 if flags & IMAGE_SCN_MEM_EXECUTE]
 
     def load_configuration(self):
@@ -167,16 +168,14 @@ class PeFile:
         .refptr slots, which relocations fill). `field`, the load
         configuration's own pointer, is no read."""
         guard_va = self.image_base + guard
-        pointers = {}
+        holding_it = []  # relocated places that hold the guard's address
         for kind, rva in self.base_relocations():
-            if rva == field:
-                continue
-            width = 8 if kind == IMAGE_REL_BASED_DIR64 else 4
-            if struct.unpack_from("<Q" if width == 8 else "<I", self.data, self.offset_of(rva))[0] == guard_va:
-                pointers[rva] = width
+            fmt = "<Q" if kind == IMAGE_REL_BASED_DIR64 else "<I"
+            if rva != field and struct.unpack_from(fmt, self.data, self.offset_of(rva))[0] == guard_va:
+                holding_it.append(rva)
         if self.magic != 0x20B:
-            return sum(1 for rva in pointers if self.flags_at(rva) & IMAGE_SCN_MEM_EXECUTE)
-        targets = {guard} | {rva for rva, width in pointers.items() if width == 8}
+            return sum(1 for rva in holding_it if self.flags_at(rva) & IMAGE_SCN_MEM_EXECUTE)
+        targets = {guard, *holding_it}
         reads = 0
         for base, code in self.executable_bytes():
             for at in range(len(code) - 5):
