@@ -8,8 +8,9 @@
 #     i386 programs; skipped where the machine still cannot run them);
 #   - the fuzzers, briefly;
 #   - the static checks of the shipping 32-bit QvxSetup.exe and the exploit
-#     mitigations of every exe of both Windows builds, and a second build of
-#     it from the same sources, which must be identical;
+#     mitigations of every exe of both Windows builds (refused where one is
+#     taken away), and a second build of it from the same sources, which
+#     must be identical;
 #   - installers made by qvxpack build: checked, signed, installed under
 #     Wine; qvxpack.exe under wine64 against qvxpack;
 #   - the release (packaging/make-release.sh), made twice to the same bytes:
@@ -125,6 +126,30 @@ vendor_folder() {
   cmake --preset win32 -B "$dir" -DQVX_PRODUCT_DIR="$PWD/$folder" >>"$log" 2>&1 &&
     cmake --build "$dir" --target qvx_payload_bin >>"$log" 2>&1 &&
     cmp "$dir/payload.bin" build/win32/payload.bin
+}
+
+# mitigation_refused EXE REASON: the mitigation check refuses EXE, and for
+# REASON alone: every failing line names it.
+mitigation_refused() {
+  local out failures
+  [ -f "$1" ] || { echo "$1 is missing"; return 1; }
+  out=$(python3 tools/check-pe.py --mitigations "$1") && { echo "$1 passed the mitigation check"; return 1; }
+  failures=$(grep '^FAIL' <<<"$out")
+  echo "$failures"
+  [ -n "$failures" ] && ! grep -qv -- "$2" <<<"$failures"
+}
+
+# The 32-bit installer with its NO_SEH flag cleared, as a link without
+# --no-seh leaves it: neither NO_SEH nor a SafeSEH table.
+refused_without_no_seh() {
+  local copy=build/test-logs/QvxSetup-without-no-seh.exe
+  python3 - "$(setup_exe build/win32)" "$copy" <<'PY' && mitigation_refused "$copy" SafeSEH
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+flags = struct.unpack_from("<I", data, 0x3C)[0] + 24 + 70
+struct.pack_into("<H", data, flags, struct.unpack_from("<H", data, flags)[0] & ~0x0400)
+open(sys.argv[2], "wb").write(data)
+PY
 }
 
 # qvxpack build: installers stamped from the built ones (the stubs).
@@ -340,8 +365,12 @@ if is_built win32; then
     part "the static checks reject the 64-bit twin" fails python3 tools/check-pe.py "$(setup_exe build/win64)"
     part "exploit mitigations of every exe of both builds" python3 tools/check-pe.py --mitigations \
       "$(setup_exe build/win32)" build/win32/product/QVX.exe build/win32/product/QvxUninstall.exe \
-      "$(setup_exe build/win64)" build/win64/product/QVX.exe build/win64/product/QvxUninstall.exe
+      "$(setup_exe build/win64)" build/win64/product/QVX.exe build/win64/product/QvxUninstall.exe \
+      build/win64/tools/qvxpack/qvxpack.exe
   fi
+  part "the mitigation check refuses the 32-bit installer without NO_SEH" refused_without_no_seh
+  part "the mitigation check refuses a program built without stack protection" mitigation_refused \
+    build/win32/tests/wine/stack_overrun_unprotected.exe "stack protection: code reads the guard"
   part "a vendor's product folder" vendor_folder
   rm -rf build/win32-repro
   part "a second 32-bit build, from scratch" build win32 win32-repro

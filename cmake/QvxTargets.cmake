@@ -1,12 +1,19 @@
 # Compile settings shared by every target of ours.
 #
 # qvx_defaults(target): C++20, warnings as errors, and on Windows the size
-# rules: no exceptions, no RTTI, -Os, sections garbage-collected, static
-# runtime, stripped.
+# rules (no exceptions, no RTTI, -Os, sections garbage-collected, static
+# runtime, stripped) and the exploit mitigations.
 
 if(WIN32)
   # A build must not embed the machine's paths; ninja passes absolute ones.
   set(QVX_PREFIX_MAP "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  # i386 C names carry a leading underscore.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(QVX_C_PREFIX _)
+  else()
+    set(QVX_C_PREFIX "")
+  endif()
 endif()
 
 function(qvx_defaults target)
@@ -16,9 +23,13 @@ function(qvx_defaults target)
   endif()
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers)
   if(WIN32)
+    # Data at the alignment its type needs, not widened for vector access.
+    # Stack protection of every function with an array or a local whose
+    # address is taken (the guard: platform/win32/stack_guard.cpp).
     target_compile_options(${target} PRIVATE
       -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
-      -fno-asynchronous-unwind-tables -fno-ident ${QVX_PREFIX_MAP})
+      -fno-asynchronous-unwind-tables -fno-ident ${QVX_PREFIX_MAP}
+      -malign-data=abi -fstack-protector-strong)
     target_compile_definitions(${target} PRIVATE QVX_WINDOWS=1)
     # Link-time optimisation: across the libraries, unused code and the
     # platform interfaces' indirection shrink by a sixth.
@@ -34,7 +45,30 @@ function(qvx_defaults target)
       target_link_options(${target} PRIVATE -Wl,--nxcompat -Wl,--dynamicbase)
       if(CMAKE_SIZEOF_VOID_P EQUAL 8)
         target_link_options(${target} PRIVATE -Wl,--high-entropy-va)
+      else()
+        # No structured exception handler lies in the image: the entry points
+        # are our own or the C runtime's, which installs none on i386, and
+        # nothing is built with exceptions. Marked so, the system calls no
+        # handler that an overrun planted on the stack points into the image.
+        target_link_options(${target} PRIVATE -Wl,--no-seh)
       endif()
+      # Stack protection: the guard and its failure routine. A program with
+      # an entry point of its own (the runtime, qvx_runtime) seeds the guard
+      # there; every other starts through the C runtime, entered through a
+      # wrapper that seeds it first.
+      target_link_libraries(${target} PRIVATE qvx_stack_guard qvx_crt_entry)
+      set(crt_entry "$<IF:$<BOOL:$<TARGET_PROPERTY:WIN32_EXECUTABLE>>,QvxGuardedWinMainCRTStartup,QvxGuardedMainCRTStartup>")
+      set(own_entry "$<IN_LIST:qvx_runtime,$<TARGET_PROPERTY:LINK_LIBRARIES>>")
+      target_link_options(${target} PRIVATE "$<$<NOT:${own_entry}>:-Wl,--entry=${QVX_C_PREFIX}${crt_entry}>")
+      # The load configuration names the guard, for the system and for
+      # binary analyzers; ld links it but leaves its directory empty, which
+      # the link's map lets us fill.
+      set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+      target_link_options(${target} PRIVATE -Wl,-Map,${map})
+      add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/cmake/fill-load-config.py
+                $<TARGET_FILE:${target}> ${map}
+        VERBATIM)
     endif()
   elseif(QVX_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)

@@ -14,9 +14,11 @@ not 2 GB), and that the program without its payload stays within
 the size budget. With --mitigations, checks only the exploit mitigations, of
 each exe given (PE32 or PE32+): data execution prevention (NX_COMPAT),
 address space layout randomisation (DYNAMIC_BASE with base relocations
-present and readable), and for PE32+ a randomised base above 4 GB
-(HIGH_ENTROPY_VA). Prints one line per check and exits with 1 when any
-failed.
+present and readable), for PE32+ a randomised base above 4 GB
+(HIGH_ENTROPY_VA), for PE32 safe exception handling (NO_SEH with no code that
+installs a handler, or a SafeSEH table), and stack protection (a guard named
+by the load configuration, in a writable section, that the code reads). Prints
+one line per check and exits with 1 when any failed.
 """
 import argparse
 import struct
@@ -25,7 +27,18 @@ import sys
 RT_DIALOG, RT_RCDATA, RT_GROUP_ICON, RT_MANIFEST = 5, 10, 14, 24
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_FILE_LARGE_ADDRESS_AWARE = 0x0020
-HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT = 0x0020, 0x0040, 0x0100
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT, NO_SEH = 0x0020, 0x0040, 0x0100, 0x0400
+IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE = 0x20000000, 0x80000000
+LOAD_CONFIG_DIRECTORY = 10
+# Every function compiled with stack protection reads the guard where it
+# starts and again before it returns; the runtime that seeds the guard reads
+# and writes it once. More reads than those show protected code.
+GUARD_ACCESSES_OF_THE_RUNTIME = 2
+# Instructions that write the head of the SEH chain, fs:[0], where a handler
+# is installed or removed: mov fs:[0],eax; mov fs:[0],r32 (any register);
+# pop dword fs:[0]; mov dword fs:[0],imm32.
+SEH_CHAIN_WRITES = [b"\x64\xa3\0\0\0\0", b"\x64\x8f\x05\0\0\0\0", b"\x64\xc7\x05\0\0\0\0"] + [
+    bytes([0x64, 0x89, 0x05 | register << 3]) + b"\0\0\0\0" for register in range(8)]
 IMAGE_REL_BASED_ABSOLUTE, IMAGE_REL_BASED_HIGHLOW, IMAGE_REL_BASED_DIR64 = 0, 3, 10
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "advapi32.dll",
                 "ole32.dll", "shell32.dll", "msvcrt.dll"}
@@ -53,15 +66,20 @@ class PeFile:
             directories = optional + 112
         else:
             raise PeError(f"unknown optional header magic {self.magic:#x}")
+        self.image_base = struct.unpack_from("<Q" if self.magic == 0x20B else "<I", data,
+                                             optional + (24 if self.magic == 0x20B else 28))[0]
         self.subsystem = self.u16(optional + 68)
         self.dll_characteristics = self.u16(optional + 70)
         self.subsystem_version = (self.u16(optional + 48), self.u16(optional + 50))
         self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
         table = optional + optional_size
         self.sections = []
+        self.raw_sizes, self.section_flags = [], []
         for i in range(sections):
             name, vsize, vaddr, rsize, raddr = struct.unpack_from("<8sIIII", data, table + 40 * i)
             self.sections.append((name.rstrip(b"\0").decode(errors="replace"), vaddr, max(vsize, rsize), raddr))
+            self.raw_sizes.append(rsize)
+            self.section_flags.append(self.u32(table + 40 * i + 36))
 
     def u16(self, offset):
         return struct.unpack_from("<H", self.data, offset)[0]
@@ -108,6 +126,64 @@ class PeFile:
             at += block_size
         return found
 
+    def flags_at(self, rva):
+        """The characteristics of the section that holds rva (0 for none)."""
+        for (_, vaddr, size, _), flags in zip(self.sections, self.section_flags):
+            if vaddr <= rva < vaddr + size:
+                return flags
+        return 0
+
+    def executable_bytes(self):
+        """(rva, raw bytes) of every executable section."""
+        return [(vaddr, self.data[raddr:raddr + rsize])
+                for (_, vaddr, _, raddr), rsize, flags in zip(self.sections, self.raw_sizes, self.section_flags)
+                if flags & IMAGE_SCN_MEM_EXECUTE]
+
+    def load_configuration(self):
+        """(rva of the SecurityCookie field, the cookie's rva, SafeSEH table rva,
+        SafeSEH handler count) from the load configuration, each 0 when the
+        structure's size does not reach it; None without a load configuration."""
+        rva, _ = self.directories[LOAD_CONFIG_DIRECTORY]
+        if not rva:
+            return None
+        at = self.offset_of(rva)
+        declared = self.u32(at)
+        wide = self.magic == 0x20B
+        width, fmt = (8, "<Q") if wide else (4, "<I")
+        cookie_field = 0x58 if wide else 0x3C
+
+        def field(offset, address):
+            if declared < offset + width:
+                return 0
+            value = struct.unpack_from(fmt, self.data, at + offset)[0]
+            return value - self.image_base if address and value else value
+
+        return (rva + cookie_field, field(cookie_field, True), field(cookie_field + width, True),
+                field(cookie_field + 2 * width, False))
+
+    def guard_reads(self, guard, field):
+        """How many instructions read the stack guard at rva `guard`: in PE32
+        code an absolute address (a HIGHLOW relocation holding it); in PE32+
+        code an rip-relative operand naming it or a pointer to it (ld's
+        .refptr slots, which relocations fill). `field`, the load
+        configuration's own pointer, is no read."""
+        guard_va = self.image_base + guard
+        holding_it = []  # relocated places that hold the guard's address
+        for kind, rva in self.base_relocations():
+            fmt = "<Q" if kind == IMAGE_REL_BASED_DIR64 else "<I"
+            if rva != field and struct.unpack_from(fmt, self.data, self.offset_of(rva))[0] == guard_va:
+                holding_it.append(rva)
+        if self.magic != 0x20B:
+            return sum(1 for rva in holding_it if self.flags_at(rva) & IMAGE_SCN_MEM_EXECUTE)
+        targets = {guard, *holding_it}
+        reads = 0
+        for base, code in self.executable_bytes():
+            for at in range(len(code) - 5):
+                if code[at] & 0xC7 == 0x05:  # ModRM of [rip + disp32]
+                    displacement = struct.unpack_from("<i", code, at + 1)[0]
+                    reads += base + at + 5 + displacement in targets
+        return reads
+
     def section_names(self):
         return [name for name, _, _, _ in self.sections]
 
@@ -152,6 +228,22 @@ def check_mitigations(pe, expect):
            f"base relocations present ({len(relocations)}, types {sorted(kinds)}, expected {fixup})")
     if wide:
         expect(flags & HIGH_ENTROPY_VA, "HIGH_ENTROPY_VA: a randomised address above 4 GB")
+    configuration = pe.load_configuration()
+    field, guard, seh_table, seh_count = configuration or (0, 0, 0, 0)
+    if not wide:
+        if flags & NO_SEH:
+            writes = sum(code.count(pattern) for _, code in pe.executable_bytes() for pattern in SEH_CHAIN_WRITES)
+            expect(not writes, f"NO_SEH: no exception handler in the image (code writing fs:[0]: {writes})")
+        else:
+            expect(seh_table and seh_count, f"SafeSEH: a table of the image's exception handlers ({seh_count})")
+    if not guard:
+        expect(False, "stack protection: a guard (security cookie) named by the load configuration")
+        return
+    expect(pe.flags_at(guard) & IMAGE_SCN_MEM_WRITE, f"stack protection: the guard at {guard:#x} lies in writable data")
+    reads = pe.guard_reads(guard, field)
+    expect(reads > GUARD_ACCESSES_OF_THE_RUNTIME,
+           f"stack protection: code reads the guard ({reads} places; the runtime alone: "
+           f"{GUARD_ACCESSES_OF_THE_RUNTIME})")
 
 
 def check_mitigations_only(path):

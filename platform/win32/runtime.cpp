@@ -10,12 +10,15 @@
 //   parsing, thread-local storage callbacks, floating-point set-up, runtime
 //   relocation of imported data) has nothing to do here. main itself runs the
 //   static constructors (GCC calls __main at its top); the destructors they
-//   register with atexit run when main returns.
+//   register with atexit run when main returns. Before main, it gives the
+//   stack guard its value.
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+
+#include "platform/win32/stack_guard.h"
 
 namespace {
 
@@ -85,7 +88,9 @@ int main();
 
 // The entry point named in the link (QvxEntry). The stack is realigned: the
 // system makes no promise about its alignment at this point.
-extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void QvxEntry() {
+extern "C" [[noreturn]] __attribute__((force_align_arg_pointer, no_stack_protector)) void
+QvxEntry() {
+  qvx::SeedStackGuard();
   int status = main();
   while (exitHandlerCount > 0) exitHandlers[--exitHandlerCount]();
   ExitProcess(static_cast<unsigned int>(status));
