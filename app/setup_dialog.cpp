@@ -8,6 +8,7 @@
 #include "payload/payload_archive.h"
 #include "payload/payload_reader.h"
 #include "platform/ansi_path.h"
+#include "platform/decimal_text.h"
 #include "shell/previous_install.h"
 
 namespace qvx {
@@ -20,7 +21,7 @@ constexpr char kPromptHead[] = "Install Quorvex?\r\n\r\n(requires ";
 constexpr char kPromptTail[] = " MB of free disk space)";
 // The product this installer was first made for takes 1.5 MB and its prompt
 // says 2 MB; a smaller product says no less.
-constexpr std::uint64_t kLeastMegabytes = 2;
+constexpr std::uint32_t kLeastMegabytes = 2;
 constexpr std::uint64_t kMegabyte = 1024 * 1024;
 constexpr char kProgramFiles[] = "\\Program Files";
 constexpr char kProductFolder[] = "\\Kelvane\\Quorvex";
@@ -29,9 +30,11 @@ constexpr char kCloseText[] = "Close";
 }  // namespace
 
 std::string InstallPrompt(std::uint64_t productBytes) {
-  const std::uint64_t megabytes =
-      std::max(kLeastMegabytes, productBytes / kMegabyte + (productBytes % kMegabyte != 0));
-  return kPromptHead + std::to_string(megabytes) + kPromptTail;
+  // Six files of under 4 GiB each come to far fewer megabytes than 32 bits
+  // hold.
+  const std::uint32_t megabytes =
+      static_cast<std::uint32_t>(productBytes / kMegabyte + (productBytes % kMegabyte != 0));
+  return kPromptHead + DecimalText(std::max(kLeastMegabytes, megabytes)) + kPromptTail;
 }
 
 std::string DefaultTargetFolder(const std::string& windowsDirectory) {

@@ -30,6 +30,14 @@ function(qvx_defaults target)
       -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections
       -fno-asynchronous-unwind-tables -fno-ident ${QVX_PREFIX_MAP}
       -malign-data=abi -fstack-protector-strong)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      # Code that runs on every processor Windows 95 runs on: the compiler's
+      # default, the Pentium Pro, would use its conditional moves, which a
+      # Pentium or a 486 refuses. The stack is kept at the 4-byte alignment
+      # that 32-bit Windows gives, not realigned to 16 bytes for vector
+      # instructions that such code never uses.
+      target_compile_options(${target} PRIVATE -march=i586 -mpreferred-stack-boundary=2)
+    endif()
     target_compile_definitions(${target} PRIVATE QVX_WINDOWS=1)
     # Link-time optimisation: across the libraries, unused code and the
     # platform interfaces' indirection shrink by a sixth.
