@@ -13,10 +13,17 @@
 #include "payload/target_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Taken without a check value, the bytes no longer are with eight zero
+  // bytes more: a zero-filled tail is never padding.
+  if (qvx::PayloadIntact({data, size})) {
+    std::vector<std::uint8_t> zeroTailed(data, data + size);
+    zeroTailed.resize(size + qvx::kCheckTrailerSize, 0);
+    if (qvx::PayloadIntact(zeroTailed)) std::abort();
+  }
   // A copy of exactly size bytes, so that a read past the end is caught, with
   // their check value after them as qvxpack writes it: the start-up check
-  // must then take them exactly when the walk finds no broken entry.
-  qvx::PayloadIntact({data, size});
+  // must then take them only when the walk finds no broken entry, and
+  // whenever it also ends at the terminator.
   qvx::Crc32 crc;
   crc.Update({data, size});
   const auto trailer = qvx::CheckTrailer(crc.Value());
@@ -27,12 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool whole = true;
 
   std::size_t visited = 0;
+  std::size_t end = 0;    // where the walk stopped
   bool tooLarge = false;  // an entry the installer cannot count
   for (qvx::PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
     const qvx::PayloadEntry& e = walk.Entry();
     if (walk.Index() != visited++ || visited > qvx::kTargetCount) std::abort();
     whole = whole && e.kind == qvx::EntryKind::Entry;
     if (e.kind != qvx::EntryKind::Entry) continue;
+    end = e.next();
     if (e.body.data() < payload.data() || e.body.data() + e.body.size() > payload.data() + size ||
         e.body.size() < qvx::kStoredHeaderSize) {
       std::abort();
@@ -42,15 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (stated > (1u << 20)) continue;
     std::vector<std::uint8_t> out(stated);
     qvx::LzFileExpander expander(out.data(), out.size());
-    const std::uint8_t head[4] = {0x53, 0x5A, 0x44, 0x44};
-    expander.Feed(head);
+    expander.Feed(qvx::kLeftOutSignature);
     expander.Feed(e.body);
     const std::size_t count = expander.Finish();
     if (count != 0 && count != stated) std::abort();
     if (stated != 0 && e.Sound() != (count == stated)) std::abort();
   }
-  if (qvx::PayloadIntact(payload) != whole) std::abort();
-  const std::uint32_t capacity = qvx::ExpansionCapacity(payload);
-  if (capacity != (tooLarge ? 0 : qvx::kExpansionBufferSize)) std::abort();
+  const bool intact = qvx::PayloadIntact(payload);
+  if (intact && !whole) std::abort();
+  if (whole && qvx::EntryAt(payload, end).kind == qvx::EntryKind::End && !intact) std::abort();
+  if (qvx::EntriesWithinExpandableSize(payload) == tooLarge) std::abort();
   return 0;
 }

@@ -192,10 +192,10 @@ TEST(PayloadCheck, EveryFlippedBitAndEveryCutIsRefused) {
   }
 }
 
-// The buffer is fixed; only a claim the installer's signed count cannot carry
-// leaves no buffer at all, so that nothing of such a product is installed. A
-// broken entry's header is not trusted, nor is an entry never installed.
-TEST(ExpansionCapacity, IsTheBufferUnlessAnInstalledFileIsPastTheSignedCount) {
+// Only a claim the installer's signed count cannot carry leaves no buffer,
+// so that nothing of such a product is installed. A broken entry's header is
+// not trusted, nor is an entry never installed.
+TEST(EntriesWithinExpandableSize, OnlyWhileNoInstalledFileIsPastTheSignedCount) {
   auto payloadOf = [](std::vector<std::uint32_t> sizes, bool brokenLast) {
     Bytes p;
     for (std::uint32_t size : sizes) {
@@ -212,13 +212,12 @@ TEST(ExpansionCapacity, IsTheBufferUnlessAnInstalledFileIsPastTheSignedCount) {
     }
     return p;
   };
-  EXPECT_EQ(ExpansionCapacity(payloadOf({}, false)), kExpansionBufferSize);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({1363968, 741, 0x7FFFFFFFu}, false)), kExpansionBufferSize);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({741, 0x80000000u}, false)), 0u);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({0xFFFFFFFFu}, false)), 0u);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({741}, true)), kExpansionBufferSize);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({1, 2, 3, 4, 5, 6, 0x80000000u}, false)),
-            kExpansionBufferSize);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({}, false)), true);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({1363968, 741, 0x7FFFFFFFu}, false)), true);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({741, 0x80000000u}, false)), false);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({0xFFFFFFFFu}, false)), false);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({741}, true)), true);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({1, 2, 3, 4, 5, 6, 0x80000000u}, false)), true);
 }
 
 // An entry is sound when its stream yields exactly what its header claims:

@@ -638,8 +638,13 @@ TEST_F(QvxpackTool, APayloadBeginningWithMzIsNoExecutable) {
 TEST_F(QvxpackTool, RunningOutOfMemoryIsAFailureLikeAnyOther) {
   if (!kCanLimitMemory) GTEST_SKIP() << "no memory limit under AddressSanitizer";
   Bytes file = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33, 0x41, 0x00};
-  PutLength(&file, 67000000);  // 8 MiB of references can yield 71 million bytes
-  file.resize(file.size() + 8 * 1024 * 1024, 0);
+  // 8 MiB of groups of eight 18-byte references yield 71 million bytes.
+  const std::uint32_t groups = 8 * 1024 * 1024 / 17;
+  PutLength(&file, groups * 144);
+  for (std::uint32_t g = 0; g < groups; ++g) {
+    file.push_back(0);
+    for (int k = 0; k < 8; ++k) file.insert(file.end(), {0x00, 0x0F});
+  }
   const std::string in = Write("big.q", file);
   const std::string out = (dir_ / "result").string();
   EXPECT_EQ(Run("expand " + in + " " + out, 64 * 1024), 1) << Output();

@@ -11,40 +11,10 @@
 namespace qvx::pack {
 namespace {
 
-constexpr std::uint8_t kSignatureHead[4] = {0x53, 0x5A, 0x44, 0x44};  // "SZDD"
-
 void AppendLittleEndian32(std::vector<std::uint8_t>* out, std::uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) {
     out->push_back(static_cast<std::uint8_t>(value >> shift));
   }
-}
-
-// Expands the pieces of one compressed file.
-bool ExpandPieces(std::span<const std::uint8_t> head, std::span<const std::uint8_t> rest,
-                  std::vector<std::uint8_t>* out) {
-  std::uint8_t header[kLzHeaderSize];
-  if (head.size() + rest.size() < kLzHeaderSize) return false;
-  for (std::size_t i = 0; i < kLzHeaderSize; ++i) {
-    header[i] = i < head.size() ? head[i] : rest[i - head.size()];
-  }
-  LzHeader parsed;
-  if (!ParseLzHeader(header, &parsed)) return false;
-  // A size the stream cannot reach would only make the buffer huge.
-  const std::size_t streamLength = head.size() + rest.size() - kLzHeaderSize;
-  if (parsed.expandedSize > LzMaxExpandedSize(streamLength)) return false;
-  out->assign(parsed.expandedSize, 0);
-  if (parsed.expandedSize == 0) {
-    // Nothing to expand: sound only if the stream yields nothing either.
-    std::uint8_t probe = 0;
-    LzExpander stream(&probe, 0);
-    stream.Feed(rest.subspan(kLzHeaderSize - head.size()));
-    stream.Finish();
-    return !stream.overflowed();
-  }
-  LzFileExpander expander(out->data(), out->size());
-  expander.Feed(head);
-  expander.Feed(rest);
-  return expander.Finish() == parsed.expandedSize;
 }
 
 // Passes bytes on to the output and keeps the check value of all it passed.
@@ -79,14 +49,14 @@ bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, B
     if (!encoder.Plan(*file.reader, file.size, scratch, error)) return false;
     // The stored body: the compressed file without its first four bytes.
     const std::vector<std::uint8_t> header = LzHeaderBytes(static_cast<std::uint32_t>(file.size));
-    const std::uint64_t length = header.size() - sizeof kSignatureHead + encoder.streamSize();
+    const std::uint64_t length = header.size() - kLeftOutSignature.size() + encoder.streamSize();
     if (length > kMaxFileSize) {
       *error = "a compressed entry of 4 GiB or more cannot be framed";
       return false;
     }
     frame.clear();
     AppendLittleEndian32(&frame, static_cast<std::uint32_t>(length));
-    frame.insert(frame.end(), header.begin() + sizeof kSignatureHead, header.end());
+    frame.insert(frame.end(), header.begin() + kLeftOutSignature.size(), header.end());
     if (!out.Write(frame)) {
       *error = out.error();
       return false;
@@ -124,7 +94,15 @@ bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
 }
 
 bool ExpandCompressedFile(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out) {
-  return ExpandPieces({}, file, out);
+  // Checked before the output buffer is allocated, so that a size the stream
+  // cannot reach never makes it huge.
+  LzHeader parsed;
+  if (!ParseLzHeader(file, &parsed) ||
+      LzExpandedCount(file.subspan(kLzHeaderSize)) != parsed.expandedSize) {
+    return false;
+  }
+  out->assign(parsed.expandedSize, 0);
+  return LzExpandFile(file, out->data(), out->size()) == parsed.expandedSize;
 }
 
 bool ExpandEntry(const PayloadEntry& entry, std::vector<std::uint8_t>* out) {
@@ -144,7 +122,7 @@ bool ExpandEntryTo(const PayloadEntry& entry, ExpandedSink& sink) {
   if (entry.kind != EntryKind::Entry || !entry.Sound()) return false;
   std::vector<std::uint8_t> buffer(kExpansionBufferSize);
   LzFileExpander expander(buffer.data(), buffer.size(), &sink);
-  expander.Feed(kSignatureHead);
+  expander.Feed(kLeftOutSignature);
   expander.Feed(entry.body);
   return expander.Finish() == entry.expandedSize();
 }
@@ -172,7 +150,9 @@ bool CompareSink::AtEnd() {
 bool WriteEntryAtomically(const std::string& path, const PayloadEntry& entry, std::string* error) {
   struct Write final : ExpandedSink {
     explicit Write(AtomicFileWriter& to) : out(to) {}
-    bool Put(const std::uint8_t* bytes, std::size_t size) override { return out.Write({bytes, size}); }
+    bool Put(const std::uint8_t* bytes, std::size_t size) override {
+      return out.Write({bytes, size});
+    }
     AtomicFileWriter& out;
   };
   AtomicFileWriter out;

@@ -40,10 +40,9 @@ bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
                   const std::function<void(std::size_t)>& starting = {});
 
 // Expands a whole compressed file. False when it is not sound (bad header,
-// or a stream that does not yield exactly the header's expanded size); an
-// expanded size beyond what the stream can yield fails before the output
-// buffer is allocated. An expanded size of 0 with an empty stream gives an
-// empty file.
+// or a stream that does not yield exactly the header's expanded size), found
+// before the output buffer is allocated. An expanded size of 0 with an empty
+// stream gives an empty file.
 bool ExpandCompressedFile(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out);
 
 // Expands a payload entry: its body with "SZDD" in front is a compressed file.
