@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,26 @@ TEST(PayloadCheck, EveryFlippedBitAndEveryCutIsRefused) {
               size == payload.size() - kCheckTrailerSize)
         << size;
   }
+  // Zeros from any entry's length field on, as a download cut short into a
+  // file allocated in advance leaves them, are no padding.
+  for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
+    Bytes zeroed = payload;
+    std::fill(zeroed.begin() + static_cast<std::ptrdiff_t>(walk.Entry().offset), zeroed.end(), 0);
+    EXPECT_FALSE(PayloadIntact(zeroed)) << walk.Index();
+  }
+  // Without a check value, up to seven zero bytes of padding are taken; eight
+  // may be a wiped check value, here over a flipped bit of entry 0's data.
+  Bytes unchecked(payload.begin(), payload.end() - kCheckTrailerSize);
+  Bytes cutChain = unchecked;
+  std::fill_n(cutChain.begin() + static_cast<std::ptrdiff_t>(Walk(payload)[1].offset), 4, 0);
+  EXPECT_FALSE(PayloadIntact(cutChain)) << "entry 1's length zeroed: the chain ends early";
+  for (std::size_t padding = 1; padding <= kMaxPadding; ++padding) {
+    unchecked.push_back(0);
+    EXPECT_TRUE(PayloadIntact(unchecked)) << padding;
+  }
+  unchecked.push_back(0);
+  unchecked[40] ^= 0x04;
+  EXPECT_FALSE(PayloadIntact(unchecked));
 }
 
 // Only a claim the installer's signed count cannot carry leaves no buffer,
