@@ -1,6 +1,7 @@
 #include "tools/qvxpack/build_checks.h"
 
 #include "payload/target_names.h"
+#include "tools/qvxpack/failure.h"
 #include "tools/qvxpack/pe_image.h"
 
 namespace qvx::pack {
@@ -18,11 +19,6 @@ std::string Slot(const BuildRequest& request, std::size_t i) {
 
 std::string MiB(std::uint64_t bytes) {
   return std::to_string(bytes) + " bytes (" + std::to_string(bytes >> 20) + " MiB)";
-}
-
-bool Fail(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
 }
 
 }  // namespace

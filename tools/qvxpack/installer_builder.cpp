@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/qvxpack/byte_fields.h"
+#include "tools/qvxpack/failure.h"
 #include "tools/qvxpack/pe_image.h"
 #include "tools/qvxpack/pe_resource.h"
 #include "tools/qvxpack/resource_tree.h"
@@ -14,11 +15,6 @@ constexpr std::uint64_t kMaxRva = 0xFFFFFFFFu;
 constexpr std::size_t kSectionEntrySize = 40;
 constexpr std::uint32_t kRelocationPage = 0x1000;
 constexpr std::uint32_t kRelocationPadding = 0;  // an entry of type 0 changes nothing
-
-bool Fail(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
-}
 
 // True when no base relocation patches a place at or after `limit`: the
 // places there are the ones that move.

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "tools/qvxpack/byte_fields.h"
+#include "tools/qvxpack/failure.h"
 
 namespace qvx::pack {
 namespace {
@@ -24,14 +25,14 @@ class TreeReader {
 
   bool ReadTable(std::size_t offset, int level, ResourceTable* table) {
     std::uint32_t named = 0, ids = 0;
-    if (!tables_.insert(offset).second) return Fail("a resource table is reached twice");
+    if (!tables_.insert(offset).second) return Fail(&error_, "a resource table is reached twice");
     if (!ReadField(section_, offset, 4, &table->characteristics) ||
         !ReadField(section_, offset + 4, 4, &table->timeDateStamp) ||
         !ReadField(section_, offset + 8, 4, &table->version) ||
         !ReadField(section_, offset + 12, 2, &named) ||
         !ReadField(section_, offset + 14, 2, &ids) ||
         !HasBytes(section_, offset + kTableHeaderSize, kEntrySize * (named + ids))) {
-      return Fail("a resource table lies outside the resource section");
+      return Fail(&error_, "a resource table lies outside the resource section");
     }
     table->entries.resize(named + ids);
     for (std::uint32_t i = 0; i < named + ids; ++i) {
@@ -43,7 +44,7 @@ class TreeReader {
       if (!ReadName(name, &entry)) return false;
       const bool subdirectory = (target & kHighBit) != 0;
       if (subdirectory != (level < kLevels)) {
-        return Fail("malformed resource directory: it is not three levels deep");
+        return Fail(&error_, "malformed resource directory: it is not three levels deep");
       }
       if (subdirectory ? !ReadTable(target & ~kHighBit, level + 1, &entry.table)
                        : !ReadData(target, &entry)) {
@@ -56,11 +57,6 @@ class TreeReader {
   const std::string& error() const { return error_; }
 
  private:
-  bool Fail(const std::string& message) {
-    error_ = message;
-    return false;
-  }
-
   bool ReadName(std::uint32_t name, ResourceEntry* entry) {
     entry->named = (name & kHighBit) != 0;
     if (!entry->named) {
@@ -70,7 +66,7 @@ class TreeReader {
     const std::size_t at = name & ~kHighBit;
     std::uint32_t units = 0;
     if (!ReadField(section_, at, 2, &units) || !HasBytes(section_, at + 2, 2 * units)) {
-      return Fail("a resource name lies outside the resource section");
+      return Fail(&error_, "a resource name lies outside the resource section");
     }
     entry->nameUnits.assign(section_.begin() + at + 2, section_.begin() + at + 2 + 2 * units);
     return true;
@@ -78,14 +74,15 @@ class TreeReader {
 
   bool ReadData(std::size_t offset, ResourceEntry* entry) {
     std::uint32_t rva = 0, size = 0;
-    if (!dataEntries_.insert(offset).second) return Fail("resource data is shared by two entries");
+    if (!dataEntries_.insert(offset).second)
+      return Fail(&error_, "resource data is shared by two entries");
     if (!ReadField(section_, offset, 4, &rva) || !ReadField(section_, offset + 4, 4, &size) ||
         !ReadField(section_, offset + 8, 4, &entry->codePage) ||
         !ReadField(section_, offset + 12, 4, &entry->reserved)) {
-      return Fail("a resource data entry lies outside the resource section");
+      return Fail(&error_, "a resource data entry lies outside the resource section");
     }
     if (rva < sectionRva_ || !HasBytes(section_, rva - sectionRva_, size)) {
-      return Fail("a resource's data lies outside the resource section");
+      return Fail(&error_, "a resource's data lies outside the resource section");
     }
     entry->data = section_.subspan(rva - sectionRva_, size);
     return true;

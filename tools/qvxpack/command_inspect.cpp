@@ -1,0 +1,192 @@
+// list, verify and unpack: what a payload, or the payload of a built
+// installer, holds.
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "payload/payload_check.h"
+#include "payload/payload_reader.h"
+#include "payload/target_names.h"
+#include "tools/qvxpack/commands.h"
+#include "tools/qvxpack/file_io.h"
+#include "tools/qvxpack/payload_builder.h"
+#include "tools/qvxpack/pe_image.h"
+#include "tools/qvxpack/pe_resource.h"
+
+namespace qvx::pack {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Checks the payload's structure: the entries the installer walks are whole,
+// their streams can yield the sizes they claim, and the walk ends at the
+// terminator. *count receives their number.
+bool CheckStructure(const std::string& path, std::span<const std::uint8_t> payload,
+                    std::size_t* count, std::string* error) {
+  PayloadWalk walk(payload);
+  for (; walk.HasNextEntry(); walk.Advance()) {
+    const PayloadEntry& e = walk.Entry();
+    std::string problem;
+    if (e.kind == EntryKind::Broken && e.length > 0 && e.length < kStoredHeaderSize) {
+      problem = "is " + std::to_string(e.length) + " bytes long, shorter than its " +
+                std::to_string(kStoredHeaderSize) + " header bytes";
+    } else if (e.kind == EntryKind::Broken) {
+      problem = "runs past the end";
+    } else {
+      problem = UnreachableSize(e.expandedSize(), e.streamLength());
+    }
+    if (!problem.empty()) {
+      *error = path + ": corrupt or truncated payload: entry " + std::to_string(walk.Index()) +
+               " at offset " + std::to_string(e.offset) + " " + problem;
+      return false;
+    }
+  }
+  *count = walk.Index();
+  return true;
+}
+
+// Reads a payload file, or the payload resource of an executable, and checks
+// its structure. *payload points into *file; *count receives the number of
+// entries the installer walks.
+bool LoadPayload(const std::string& path, Bytes* file, std::span<const std::uint8_t>* payload,
+                 std::size_t* count, std::string* error) {
+  if (!ReadWholeFile(path, kMaxInputSize, file, error)) return false;
+  if (!LooksLikeExecutable(*file)) {
+    *payload = *file;
+  } else if (!FindResource(*file, kRtRcData, kPayloadResourceId, kLangEnglishUs, payload, error)) {
+    *error = path + ": " + *error;
+    return false;
+  }
+  return CheckStructure(path, *payload, count, error);
+}
+
+std::string Hex32(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+// What the payload's check value says, as one line of text; false when the
+// payload is damaged: the value does not hold, or the payload ends in neither
+// its terminator nor a check value.
+bool DescribeCheck(std::span<const std::uint8_t> payload, std::string* text) {
+  const PayloadCheck check = CheckPayload(payload);
+  switch (check.state) {
+    case CheckState::Absent:
+      *text = "no check value (the installer takes the payload unchecked)";
+      return true;
+    case CheckState::Holds:
+      *text = "check value CRC-32 " + Hex32(check.stored) + " holds";
+      return true;
+    case CheckState::Fails:
+      *text = "check value does not hold: stored CRC-32 " + Hex32(check.stored) + ", computed " +
+              Hex32(check.computed) + ": the payload is corrupt and the installer refuses it";
+      return false;
+    case CheckState::Unreadable:
+      break;
+  }
+  *text =
+      "check value unreadable: the payload ends in neither its terminator nor a check value "
+      "(cut off or overwritten) and the installer refuses it";
+  return false;
+}
+
+}  // namespace
+
+int List(const std::string& path) {
+  Bytes file;
+  std::span<const std::uint8_t> payload;
+  std::string error;
+  std::size_t count = 0;
+  if (!LoadPayload(path, &file, &payload, &count, &error)) return Report(error);
+
+  std::printf("%10s %10s %10s %7s  %s\n", "offset", "stored", "expanded", "ratio", "name");
+  std::uint64_t stored = 0;
+  std::uint64_t expanded = 0;
+  std::size_t next = 0;
+  PayloadWalk walk(payload);
+  for (; walk.HasNextEntry(); walk.Advance()) {
+    const PayloadEntry& e = walk.Entry();
+    const double ratio = e.expandedSize() ? 100.0 * e.length / e.expandedSize() : 0.0;
+    std::printf("%10zu %10u %10u %6.1f%%  %s\n", e.offset, e.length, e.expandedSize(), ratio,
+                std::string(kTargetNames[walk.Index()]).c_str());
+    stored += e.length;
+    expanded += e.expandedSize();
+    next = e.next();
+  }
+  std::printf("%zu entries, %llu stored bytes for %llu expanded", count,
+              static_cast<unsigned long long>(stored), static_cast<unsigned long long>(expanded));
+  if (EntryAt(payload, next).kind == EntryKind::End) {
+    std::printf(", terminator at %zu, payload %zu bytes\n", next, payload.size());
+  } else {
+    std::printf("; what follows the sixth entry is never read by the installer\n");
+  }
+  std::string check;
+  const bool intact = DescribeCheck(payload, &check);
+  std::printf("%s\n", check.c_str());
+  return intact ? kExitOk : Report(path + ": " + check);
+}
+
+int Verify(const std::string& path, const std::vector<std::string>& inputs) {
+  Bytes file;
+  std::span<const std::uint8_t> payload;
+  std::string error;
+  std::size_t count = 0;
+  if (!LoadPayload(path, &file, &payload, &count, &error)) return Report(error);
+  if (count != inputs.size()) {
+    return Report(path + ": holds " + std::to_string(count) + " entries, " +
+                  std::to_string(inputs.size()) + " files given");
+  }
+  // A damaged payload fails whatever its entries show; they are still
+  // compared, to tell which of them the damage reached.
+  std::string check;
+  int status = DescribeCheck(payload, &check) ? kExitOk : Report(path + ": " + check);
+  if (status == kExitOk) std::printf("ok %s\n", check.c_str());
+  PayloadWalk walk(payload);
+  for (; walk.HasNextEntry(); walk.Advance()) {
+    const std::string& input = inputs[walk.Index()];
+    const std::string name(kTargetNames[walk.Index()]);
+    const std::string entry = path + ": entry " + std::to_string(walk.Index()) + " (" + name + ")";
+    FileReader expected;
+    if (!expected.Open(input, kMaxFileSize, &error)) return Report(error);
+    CompareSink compare(expected);
+    const bool same = ExpandEntryTo(walk.Entry(), compare) && compare.AtEnd();
+    if (compare.readFailed()) return Report(expected.error());
+    if (same) {
+      std::printf("ok %s\n", name.c_str());
+    } else if (walk.Entry().kind != EntryKind::Entry || !walk.Entry().Sound()) {
+      status = Report(entry + " does not expand to its stated size");
+    } else {
+      status = Report(entry + " differs from " + input);
+    }
+  }
+  return status;
+}
+
+int Unpack(const std::string& path, const std::string& dir) {
+  Bytes file;
+  std::span<const std::uint8_t> payload;
+  std::string error;
+  std::size_t count = 0;
+  if (!LoadPayload(path, &file, &payload, &count, &error)) return Report(error);
+  std::string check;
+  if (!DescribeCheck(payload, &check)) return Report(path + ": " + check);
+  // Every entry is checked before anything is written, so that a corrupt
+  // payload leaves no files at all.
+  PayloadWalk walk(payload);
+  for (; walk.HasNextEntry(); walk.Advance()) {
+    if (walk.Entry().kind != EntryKind::Entry || !walk.Entry().Sound()) {
+      return Report(path + ": entry " + std::to_string(walk.Index()) +
+                    " is corrupt: it does not expand to its stated size");
+    }
+  }
+  if (!CreateFolder(dir, &error)) return Report(error);
+  for (PayloadWalk entries(payload); entries.HasNextEntry(); entries.Advance()) {
+    const std::string target = dir + "/" + std::string(kTargetNames[entries.Index()]);
+    if (!WriteEntryAtomically(target, entries.Entry(), &error)) return Report(error);
+  }
+  return kExitOk;
+}
+
+}  // namespace qvx::pack
