@@ -265,5 +265,51 @@ TEST(PayloadEntry, IsSoundOnlyWhenItsStreamYieldsItsClaim) {
   }
 }
 
+// A file rewritten while it is read: its bytes from the second pass on are
+// `later`, and its size as opened is `size`.
+class ChangingReader : public pack::ByteReader {
+ public:
+  ChangingReader(Bytes first, Bytes later) : first_(first), later_(later) {}
+  bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
+    *got = pack::ReadFrom(passes_ > 1 ? later_ : first_, &at_, data, size);
+    return true;
+  }
+  bool Rewind() override {
+    ++passes_;
+    at_ = 0;
+    return true;
+  }
+  const std::string& error() const override { return error_; }
+
+ private:
+  Bytes first_, later_;
+  std::size_t at_ = 0;
+  int passes_ = 0;
+  std::string error_;
+};
+
+TEST(WritePayload, RefusesAFileThatChangesWhileItIsRead) {
+  const Bytes file = FileOfSize(5000, 1);
+  Bytes changed = file, longer = file, shorter = file;
+  changed[4000] ^= 0x01;
+  longer.push_back('x');
+  shorter.pop_back();
+  // Rewritten between the passes, grown before the first ends, grown or cut
+  // between them.
+  const std::pair<Bytes, Bytes> cases[] = {
+      {file, changed}, {longer, longer}, {file, longer}, {file, shorter}};
+  for (const auto& [first, later] : cases) {
+    pack::MemoryReader steady(file);
+    ChangingReader changing(first, later);
+    const pack::PayloadSource sources[] = {{&steady, file.size()}, {&changing, 5000, "in1"}};
+    pack::MemoryScratch scratch;
+    Bytes payload;
+    pack::VectorWriter out(&payload);
+    std::string error;
+    EXPECT_FALSE(pack::WritePayload(sources, scratch, out, &error)) << later.size();
+    EXPECT_EQ(error, "in1 (given as QVX.hlp) changed while it was read; build again");
+  }
+}
+
 }  // namespace
 }  // namespace qvx

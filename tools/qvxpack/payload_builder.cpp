@@ -5,6 +5,8 @@
 
 #include "payload/lz_expand.h"
 #include "payload/payload_check.h"
+#include "payload/target_names.h"
+#include "tools/qvxpack/failure.h"
 #include "tools/qvxpack/file_io.h"
 #include "tools/qvxpack/lz_compress.h"
 
@@ -33,6 +35,48 @@ class CheckedWriter : public ByteWriter {
   Crc32 crc_;
 };
 
+// Reads a file for the encoder's two passes and notices when it changes
+// meanwhile, as a parallel build step or a sync tool may rewrite it: each
+// pass, from a Rewind, takes a CRC-32 and a count of its bytes.
+class SteadySource : public ByteReader {
+ public:
+  SteadySource(ByteReader& in, std::uint64_t size) : in_(in), size_(size) {}
+  bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
+    if (!in_.Read(data, size, got)) return false;
+    crc_.Update({data, *got});
+    count_ += *got;
+    changed_ = changed_ || (*got == 0 && count_ < size_);
+    return true;
+  }
+  bool Rewind() override {
+    crc_ = Crc32();
+    count_ = 0;
+    return in_.Rewind();
+  }
+  const std::string& error() const override { return in_.error(); }
+
+  // Ends a pass: true when the file ends where its size does and, for a pass
+  // after the first, when it read the same bytes as the first.
+  bool EndPass(std::string* error) {
+    std::uint8_t probe = 0;
+    std::size_t got = 0;
+    if (!in_.Read(&probe, 1, &got)) return Fail(error, in_.error());
+    changed_ = changed_ || got != 0 || count_ != size_ || (passes_ > 0 && crc_.Value() != first_);
+    if (passes_++ == 0) first_ = crc_.Value();
+    return !changed_;
+  }
+  bool changed() const { return changed_; }
+
+ private:
+  ByteReader& in_;
+  std::uint64_t size_;
+  Crc32 crc_;
+  std::uint64_t count_ = 0;
+  std::uint32_t first_ = 0;
+  int passes_ = 0;
+  bool changed_ = false;
+};
+
 }  // namespace
 
 bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, ByteWriter& sink,
@@ -40,13 +84,22 @@ bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, B
   CheckedWriter out(sink);
   std::vector<std::uint8_t> frame;
   for (const PayloadSource& file : files) {
-    if (starting) starting(static_cast<std::size_t>(&file - files.data()));
+    const std::size_t index = static_cast<std::size_t>(&file - files.data());
+    if (starting) starting(index);
     if (file.size > kMaxFileSize) {
       *error = "a file of 4 GiB or more cannot be packed";
       return false;
     }
+    SteadySource source(*file.reader, file.size);
+    // A failed pass of a file that changed fails for that reason.
+    const auto failed = [&] {
+      if (!source.changed()) return false;
+      const std::string slot(index < kTargetCount ? kTargetNames[index] : "a file");
+      return Fail(error, (file.name.empty() ? slot : file.name + " (given as " + slot + ")") +
+                             " changed while it was read; build again");
+    };
     LzEncoder encoder;
-    if (!encoder.Plan(*file.reader, file.size, scratch, error)) return false;
+    if (!encoder.Plan(source, file.size, scratch, error) || !source.EndPass(error)) return failed();
     // The stored body: the compressed file without its first four bytes.
     const std::vector<std::uint8_t> header = LzHeaderBytes(static_cast<std::uint32_t>(file.size));
     const std::uint64_t length = header.size() - kLeftOutSignature.size() + encoder.streamSize();
@@ -61,7 +114,7 @@ bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, B
       *error = out.error();
       return false;
     }
-    if (!encoder.Write(*file.reader, scratch, out, error)) return false;
+    if (!encoder.Write(source, scratch, out, error) || !source.EndPass(error)) return failed();
   }
   frame.clear();
   AppendLittleEndian32(&frame, 0);
