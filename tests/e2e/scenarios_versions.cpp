@@ -108,16 +108,12 @@ void DamagedCopy() {
   char damage[16] = {};
   GetEnvironmentVariableA("QVX_DAMAGE", damage, sizeof(damage));
   uint32_t length = 0;
-  memcpy(&length, payload, 4);
   if (strcmp(damage, "zero_tail") == 0) {
-    size_t entry = 0;
-    for (int i = 0; i < 4 && entry + 4 <= size; ++i) {
-      memcpy(&length, payload + entry, 4);
-      entry += 4 + length;
-    }
-    if (!Expect(entry < size, "the payload has a fifth entry")) return;
+    size_t entry = 0;  // entry 4's length field
+    for (int i = 0; i < 4; ++i, entry += 4 + length) memcpy(&length, payload + entry, 4);
     exe.replace(at + entry, size - entry, size - entry, '\0');
   } else {
+    memcpy(&length, payload, 4);
     exe[at + 4 + length / 2] ^= 0x10;
   }
   Env().setupExe = "C:\\Downloads\\QvxSetup.exe";

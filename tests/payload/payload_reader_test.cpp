@@ -201,9 +201,6 @@ TEST(PayloadCheck, EveryFlippedBitAndEveryCutIsRefused) {
   // Without a check value, up to seven zero bytes of padding are taken; eight
   // may be a wiped check value, here over a flipped bit of entry 0's data.
   Bytes unchecked(payload.begin(), payload.end() - kCheckTrailerSize);
-  Bytes cutChain = unchecked;
-  std::fill_n(cutChain.begin() + static_cast<std::ptrdiff_t>(Walk(payload)[1].offset), 4, 0);
-  EXPECT_FALSE(PayloadIntact(cutChain)) << "entry 1's length zeroed: the chain ends early";
   for (std::size_t padding = 1; padding <= kMaxPadding; ++padding) {
     unchecked.push_back(0);
     EXPECT_TRUE(PayloadIntact(unchecked)) << padding;
@@ -265,27 +262,15 @@ TEST(PayloadEntry, IsSoundOnlyWhenItsStreamYieldsItsClaim) {
   }
 }
 
-// A file rewritten while it is read: its bytes from the second pass on are
-// `later`, and its size as opened is `size`.
-class ChangingReader : public pack::ByteReader {
- public:
-  ChangingReader(Bytes first, Bytes later) : first_(first), later_(later) {}
-  bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
-    *got = pack::ReadFrom(passes_ > 1 ? later_ : first_, &at_, data, size);
-    return true;
-  }
+// A file rewritten while it is read: `later` from the second pass on.
+struct ChangingReader : pack::MemoryReader {
+  ChangingReader(const Bytes& first, const Bytes& later) : MemoryReader(first), later(later) {}
   bool Rewind() override {
-    ++passes_;
-    at_ = 0;
-    return true;
+    if (++passes == 2) static_cast<pack::MemoryReader&>(*this) = pack::MemoryReader(later);
+    return MemoryReader::Rewind();
   }
-  const std::string& error() const override { return error_; }
-
- private:
-  Bytes first_, later_;
-  std::size_t at_ = 0;
-  int passes_ = 0;
-  std::string error_;
+  const Bytes& later;
+  int passes = 0;
 };
 
 TEST(WritePayload, RefusesAFileThatChangesWhileItIsRead) {
