@@ -55,11 +55,10 @@ bool CheckStructure(const std::string& path, std::span<const std::uint8_t> paylo
 // whole or not: its first entry's body begins with the signature's second
 // half, or it ends in a check value, or it is an empty payload.
 bool LooksLikePayload(std::span<const std::uint8_t> file) {
-  const CheckState state = CheckPayload(file).state;
-  return state != CheckState::Unreadable ||
-         (file.size() >= kEntryLengthSize + 4 &&
-          std::equal(kLzSignature.begin() + 4, kLzSignature.end(),
-                     file.begin() + kEntryLengthSize));
+  const auto secondHalf = std::span(kLzSignature).subspan(kLeftOutSignature.size());
+  return CheckPayload(file).state != CheckState::Unreadable ||
+         (file.size() >= kEntryLengthSize + secondHalf.size() &&
+          std::equal(secondHalf.begin(), secondHalf.end(), file.begin() + kEntryLengthSize));
 }
 
 // Reads a payload file, or the payload resource of an executable, and checks
