@@ -11,7 +11,11 @@
 #     mitigations of every exe of both Windows builds, and a second build of
 #     it from the same sources, which must be identical;
 #   - installers made by qvxpack build: checked, signed, installed under
-#     Wine; qvxpack.exe under wine64 against qvxpack.
+#     Wine; qvxpack.exe under wine64 against qvxpack;
+#   - the release (packaging/make-release.sh), made twice to the same bytes:
+#     the package's, the tarball's and the zip's qvxpack stamp the sample
+#     into their installer with no stub named, the manual page lists what
+#     --help lists, and lintian finds neither errors nor warnings.
 # Prints how long each part took, then ends with the line "N passed, N
 # failed" (", N skipped" when tests were skipped) and a non-zero exit on any
 # failure.
@@ -224,6 +228,62 @@ qvxpack_exe_same() {
   diff -r "$dir/linux" "$dir/windows" && echo "$(find "$dir/linux" -type f | wc -l) files identical"
 }
 
+# The release, made twice: both runs must give the same bytes.
+release=dist/release
+release_twice() {
+  local first=build/release-first log=$logs/release.log name differ=0
+  packaging/make-release.sh >"$log" 2>&1 || { tail -20 "$log"; return 1; }
+  rm -rf "$first"
+  cp -a "$release" "$first"
+  packaging/make-release.sh >>"$log" 2>&1 || { tail -20 "$log"; return 1; }
+  for name in $(cd "$first" && ls); do
+    cmp "$first/$name" "$release/$name" || differ=1
+  done
+  [ "$differ" -eq 0 ] && diff <(cd "$first" && ls) <(cd "$release" && ls) &&
+    tail -4 "$log" && echo "the second run's files are those of the first: $(cd "$release" && echo *)"
+}
+
+# The package unpacked into a scratch root: its qvxpack, given no stub,
+# stamps the packaged sample product into the installer it carries and gives
+# that installer back; so do the tarball's tool and the zip's qvxpack.exe
+# under wine64, each from where it was unpacked.
+release_tools_stamp() {
+  local dir=build/release-check deb files
+  deb=$(echo "$release"/qvxpack_*_amd64.deb)
+  rm -rf "$dir"
+  mkdir -p "$dir/tar" "$dir/zip"
+  dpkg -x "$deb" "$dir/root" &&
+    tar -xzf "$release"/qvxpack-*-linux-x86_64.tar.gz -C "$dir/tar" &&
+    (cd "$dir/zip" && unzip -q "$OLDPWD/$(echo "$release"/qvxpack-*-windows.zip)") || return 1
+  "$dir/root/usr/bin/qvxpack" --version | grep -x "qvxpack $(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' build/host/CMakeCache.txt)" ||
+    return 1
+  mapfile -t files < <(product_files "$dir/root/usr/share/qvxpack/sample")
+  "$dir/root/usr/bin/qvxpack" build -o "$dir/deb.exe" "${files[@]}" &&
+    cmp "$dir/deb.exe" "$(setup_exe build/win32)" &&
+    "$(echo "$dir"/tar/*/bin/qvxpack)" build -o "$dir/tar.exe" "${files[@]}" &&
+    cmp "$dir/tar.exe" "$(setup_exe build/win32)" || return 1
+  local zipped
+  zipped=$(echo "$dir"/zip/qvxpack-*-windows)
+  mapfile -t files < <(product_files "$zipped/sample")
+  tests/wine/run-in-prefix.sh build/win64 release-zip "$zipped/qvxpack.exe" build -o "$dir/zip.exe" \
+    "${files[@]}" >"$logs/release-zip.log" 2>&1 || { tail -20 "$logs/release-zip.log"; return 1; }
+  cmp "$dir/zip.exe" "$(setup_exe build/win32)" &&
+    echo "the package's, the tarball's and the zip's qvxpack stamp the sample into their installer"
+}
+
+# The manual page names every command and option that --help lists.
+manual_lists_help() {
+  local root=build/release-manual page name missing=0
+  rm -rf "$root"
+  dpkg -x "$release"/qvxpack_*_amd64.deb "$root" &&
+    page=$(MANWIDTH=200 man --warnings -l "$root/usr/share/man/man1/qvxpack.1.gz" 2>&1 |
+      sed -n '/^COMMANDS/,/^[A-Z]/p') || return 1
+  for name in $("$root/usr/bin/qvxpack" --help | sed -n '/^Commands:/,/^$/s/^ \{2,4\}\([^ ]\+\).*/\1/p'); do
+    grep -qE "^ +$name( |$)" <<<"$page" || { echo "the manual page lacks $name"; missing=1; }
+  done
+  [ "$missing" -eq 0 ] && echo "the manual page names every command and option of --help"
+}
+
 mkdir -p build
 rm -rf "$logs"
 mkdir -p "$logs"
@@ -298,6 +358,10 @@ if is_built host && is_built win32 && is_built win64; then
     echo "== skipped the 2 installations of stamped 32-bit installers under 32-bit Wine: $why"
   fi
   part "qvxpack.exe under wine64 writes what qvxpack writes" qvxpack_exe_same
+  part "the release, made twice, byte for byte" release_twice
+  part "the released tools stamp the sample without a stub" release_tools_stamp
+  part "the manual page lists the commands of --help" manual_lists_help
+  part "lintian on the package" lintian -I --fail-on error,warning "$release"/qvxpack_*_amd64.deb
 fi
 
 note "times"

@@ -7,6 +7,7 @@
 #include "folderdlg/browse_target_folder.h"
 #include "payload/payload_archive.h"
 #include "payload/payload_reader.h"
+#include "platform/ansi_path.h"
 #include "shell/previous_install.h"
 
 namespace qvx {
@@ -25,8 +26,6 @@ constexpr char kProgramFiles[] = "\\Program Files";
 constexpr char kProductFolder[] = "\\Kelvane\\Quorvex";
 constexpr char kCloseText[] = "Close";
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 }  // namespace
 
 std::string InstallPrompt(std::uint64_t productBytes) {
@@ -37,7 +36,9 @@ std::string InstallPrompt(std::uint64_t productBytes) {
 
 std::string DefaultTargetFolder(const std::string& windowsDirectory) {
   std::string drive = windowsDirectory.substr(0, 2);
-  for (char& c : drive) c = AsciiUpper(c);
+  // Only the first byte, which always starts a character: the second may end
+  // a two-byte one, and only a colon there makes a drive.
+  if (!drive.empty()) drive[0] = AsciiUpper(drive[0]);
   bool hasDrive = drive.size() == 2 && drive[0] >= 'A' && drive[0] <= 'Z' && drive[1] == ':';
   std::string base = hasDrive ? drive + kProgramFiles : windowsDirectory;
   return base + kProductFolder;

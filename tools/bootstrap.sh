@@ -14,6 +14,7 @@ packages=(
   python3
   osslsigncode openssl
   locales
+  dpkg-dev lintian man-db zip unzip
 )
 
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi

@@ -52,20 +52,30 @@ derive_source() {
   local suite=$1 new=$2 file
   for file in /etc/apt/sources.list.d/*.sources; do
     [ -f "$file" ] || continue
-    # Stanzas are separated by blank lines; comment lines are dropped.
+    # Stanzas are separated by blank lines; comment lines are dropped. Field
+    # names and the Enabled value are read in any case, and a field may go
+    # on over lines that start with white space.
     if awk -v suite="$suite" -v new="$new" '
       BEGIN { RS = ""; FS = "\n" }
       {
-        deb = 0; match_suite = 0; enabled = 1; out = ""
+        deb = 0; match_suite = 0; enabled = 1; out = ""; field = ""
         for (i = 1; i <= NF; i++) {
           line = $i
           if (line ~ /^#/) continue
-          if (line ~ /^Types:/ && line ~ /[ \t]deb([ \t]|$)/) deb = 1
-          if (line ~ /^Enabled:[ \t]*no/) enabled = 0
-          if (line ~ /^Suites:/) {
-            n = split(substr(line, 8), s, /[ \t]+/)
-            for (j = 1; j <= n; j++) if (s[j] == suite) match_suite = 1
-            line = "Suites: " new
+          value = line
+          if (line !~ /^[ \t]/) {
+            field = tolower(line); sub(/:.*/, "", field)
+            sub(/^[^:]*:/, "", value)
+          }
+          n = split(value, words, /[ \t]+/)
+          for (j = 1; j <= n; j++) {
+            if (field == "types" && words[j] == "deb") deb = 1
+            if (field == "suites" && words[j] == suite) match_suite = 1
+            if (field == "enabled" && tolower(words[j]) ~ /^(no|false|off|without|disable)$/) enabled = 0
+          }
+          if (field == "suites") {
+            if (line !~ /^[ \t]/) out = out "Suites: " new "\n"
+            continue
           }
           out = out line "\n"
         }
@@ -97,8 +107,8 @@ derive_source() {
 # pin that lets only qemu-user come from it.
 add_backports() {
   local codename=$1 backports=$1-backports derived format
-  if grep -qsw -- "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
-    /etc/apt/sources.list.d/*.sources; then
+  # Only an enabled, uncommented binary source counts: apt-get -t needs it.
+  if derive_source "$backports" "$backports" >/dev/null; then
     return 0
   fi
   derived=$(derive_source "$codename" "$backports") ||

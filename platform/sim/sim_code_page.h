@@ -16,4 +16,10 @@ inline constexpr std::uint32_t kWesternCodePage = 1252;
 bool IsKnownCodePage(std::uint32_t codePage);
 bool IsLeadByteOf(std::uint32_t codePage, std::uint8_t byte);
 
+// A code page's lead-byte test, for the text walks of platform/ansi_path.h.
+struct CodePageLeadBytes {
+  std::uint32_t codePage;
+  bool operator()(std::uint8_t byte) const { return IsLeadByteOf(codePage, byte); }
+};
+
 }  // namespace qvx::sim

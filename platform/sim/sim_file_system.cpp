@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ansi_path.h"
 #include "platform/win_values.h"
 
 namespace qvx::sim {
@@ -27,39 +28,6 @@ constexpr std::uint64_t kTicksPerSecond = 10'000'000;
 constexpr std::uint64_t kTicksPerMinute = 60 * kTicksPerSecond;
 constexpr std::uint64_t kTicksPerDay = 86'400 * kTicksPerSecond;
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// The byte count of the character at `at` in the code page; a lead byte at
-// the very end stands alone.
-std::size_t CharLength(std::uint32_t codePage, std::string_view text, std::size_t at) {
-  return IsLeadByteOf(codePage, static_cast<std::uint8_t>(text[at])) && at + 1 < text.size() ? 2
-                                                                                             : 1;
-}
-
-// Single-byte letters in capitals; the bytes of a two-byte character as they
-// are, so that 0x83 0x41 and 0x83 0x61 stay two names.
-std::string UpperText(std::uint32_t codePage, std::string_view text) {
-  std::string out(text);
-  for (std::size_t at = 0; at < out.size();) {
-    const std::size_t length = CharLength(codePage, out, at);
-    if (length == 1) out[at] = Upper(out[at]);
-    at += length;
-  }
-  return out;
-}
-
-bool SameName(std::uint32_t codePage, std::string_view a, std::string_view b) {
-  return a.size() == b.size() && UpperText(codePage, a) == UpperText(codePage, b);
-}
-
-// The first backslash character at or after `from`, or npos.
-std::size_t FindSeparator(std::uint32_t codePage, std::string_view text, std::size_t from) {
-  for (std::size_t at = from; at < text.size(); at += CharLength(codePage, text, at)) {
-    if (text[at] == '\\') return at;
-  }
-  return std::string_view::npos;
-}
-
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int DaysInMonth(int year, int month) {
@@ -79,9 +47,9 @@ bool HasWildcard(std::string_view name) {
   return name.find_first_of("*?") != std::string_view::npos;
 }
 
-bool ValidComponent(std::uint32_t codePage, std::string_view name, bool allowWildcards) {
+bool ValidComponent(LeadByteTest isLead, std::string_view name, bool allowWildcards) {
   // The second byte of a two-byte character may be any of these.
-  for (std::size_t at = 0; at < name.size(); at += CharLength(codePage, name, at)) {
+  for (std::size_t at = 0; at < name.size(); at = NextCharacter(isLead, name, at)) {
     const char c = name[at];
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20) return false;
@@ -102,7 +70,7 @@ bool Glob(std::string_view pattern, std::string_view name) {
     return false;
   }
   if (name.empty()) return false;
-  if (pattern[0] != '?' && Upper(pattern[0]) != Upper(name[0])) return false;
+  if (pattern[0] != '?' && AsciiUpper(pattern[0]) != AsciiUpper(name[0])) return false;
   return Glob(pattern.substr(1), name.substr(1));
 }
 
@@ -117,9 +85,10 @@ bool MatchesPattern(std::string_view pattern, std::string_view name) {
 bool EndsWithPath(const std::string& path, const std::string& suffix) {
   if (suffix.empty()) return true;
   if (suffix.size() > path.size()) return false;
+  const CodePageLeadBytes western{kWesternCodePage};
   std::string tail =
-      UpperText(kWesternCodePage, std::string_view(path).substr(path.size() - suffix.size()));
-  std::string want = UpperText(kWesternCodePage, suffix);
+      AsciiUpper(western, std::string_view(path).substr(path.size() - suffix.size()));
+  std::string want = AsciiUpper(western, suffix);
   std::replace(tail.begin(), tail.end(), '/', '\\');
   std::replace(want.begin(), want.end(), '/', '\\');
   return tail == want;
@@ -128,7 +97,7 @@ bool EndsWithPath(const std::string& path, const std::string& suffix) {
 // Takes a path apart into its drive letter and normalised components:
 // separators either way, "." and ".." resolved, the last component without
 // trailing dots and spaces, each component checked for invalid characters.
-std::uint32_t SplitPath(std::uint32_t codePage, const std::string& path,
+std::uint32_t SplitPath(LeadByteTest isLead, const std::string& path,
                         const std::string& currentDirectory, bool allowWildcards, char* letterOut,
                         std::vector<std::string>* partsOut) {
   if (path.empty()) return kErrorPathNotFound;
@@ -139,8 +108,9 @@ std::uint32_t SplitPath(std::uint32_t codePage, const std::string& path,
   std::string rest = text;
   char letter = currentDirectory[0];
   bool fromRoot = false;
-  if (text.size() >= 2 && text[1] == ':' && Upper(text[0]) >= 'A' && Upper(text[0]) <= 'Z') {
-    letter = Upper(text[0]);
+  if (text.size() >= 2 && text[1] == ':' && AsciiUpper(text[0]) >= 'A' &&
+      AsciiUpper(text[0]) <= 'Z') {
+    letter = AsciiUpper(text[0]);
     rest = text.substr(2);
     fromRoot = true;  // "C:name" is taken from the drive's root
   }
@@ -150,8 +120,8 @@ std::uint32_t SplitPath(std::uint32_t codePage, const std::string& path,
   std::vector<std::string> parts;
   std::size_t start = 0;
   while (start <= rest.size()) {
-    std::size_t end = FindSeparator(codePage, rest, start);
-    if (end == std::string::npos) end = rest.size();
+    const std::size_t found = FindFirstBackslash(isLead, std::string_view(rest).substr(start));
+    const std::size_t end = found == std::string_view::npos ? rest.size() : start + found;
     std::string part = rest.substr(start, end - start);
     if (part == "..") {
       if (!parts.empty()) parts.pop_back();
@@ -168,11 +138,11 @@ std::uint32_t SplitPath(std::uint32_t codePage, const std::string& path,
   }
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const bool isLast = i + 1 == parts.size();
-    if (!ValidComponent(codePage, parts[i], allowWildcards && isLast)) return kErrorInvalidName;
+    if (!ValidComponent(isLead, parts[i], allowWildcards && isLast)) return kErrorInvalidName;
     // A name holds up to 255 characters, not bytes: the file system keeps
     // names in UTF-16.
     std::size_t characters = 0;
-    for (std::size_t at = 0; at < parts[i].size(); at += CharLength(codePage, parts[i], at)) {
+    for (std::size_t at = 0; at < parts[i].size(); at = NextCharacter(isLead, parts[i], at)) {
       ++characters;
     }
     if (characters > kMaxComponent) return kErrorFilenameExcedRange;
@@ -207,9 +177,9 @@ struct SimFileSystem::Node {
   std::vector<std::shared_ptr<Node>> children;
   std::uint64_t serial = 0;
 
-  std::shared_ptr<Node> Child(std::uint32_t codePage, std::string_view childName) const {
+  std::shared_ptr<Node> Child(LeadByteTest isLead, std::string_view childName) const {
     for (const auto& child : children) {
-      if (SameName(codePage, child->name, childName)) return child;
+      if (EqualIgnoringAsciiCase(isLead, child->name, childName)) return child;
     }
     return nullptr;
   }
@@ -297,7 +267,7 @@ std::vector<SimFileCall> SimFileSystem::Calls(const std::string& operation) cons
 }
 
 SimFileSystem::Drive* SimFileSystem::FindDrive(char letter) const {
-  auto it = drives_.find(Upper(letter));
+  auto it = drives_.find(AsciiUpper(letter));
   return it == drives_.end() ? nullptr : it->second.get();
 }
 
@@ -316,7 +286,8 @@ std::uint32_t SimFileSystem::Resolve(const std::string& path, bool allowWildcard
                                      Resolved* out) const {
   char letter = 0;
   std::vector<std::string> parts;
-  if (std::uint32_t error = SplitPath(codePage_, path, currentDirectory_, allowWildcards, &letter, &parts)) {
+  if (std::uint32_t error = SplitPath(CodePageLeadBytes{codePage_}, path, currentDirectory_,
+                                      allowWildcards, &letter, &parts)) {
     return error;
   }
   Drive* drive = FindDrive(letter);
@@ -332,12 +303,13 @@ std::uint32_t SimFileSystem::Resolve(const std::string& path, bool allowWildcard
   }
   std::shared_ptr<Node> folder = drive->root;
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    folder = folder->Child(codePage_, parts[i]);
+    folder = folder->Child(CodePageLeadBytes{codePage_}, parts[i]);
     if (!folder || !folder->directory) return kErrorPathNotFound;
   }
   out->parent = folder;
   out->leaf = parts.back();
-  out->node = HasWildcard(out->leaf) ? nullptr : folder->Child(codePage_, out->leaf);
+  out->node =
+      HasWildcard(out->leaf) ? nullptr : folder->Child(CodePageLeadBytes{codePage_}, out->leaf);
   return kErrorSuccess;
 }
 
@@ -714,8 +686,8 @@ void SimFileSystem::AddDrive(char letter, std::uint32_t type, bool mediumPresent
   auto drive = std::make_unique<Drive>();
   drive->type = type;
   drive->medium = mediumPresent;
-  drive->root = NewNode(std::string(1, Upper(letter)) + ":", true, 0);
-  drives_[Upper(letter)] = std::move(drive);
+  drive->root = NewNode(std::string(1, AsciiUpper(letter)) + ":", true, 0);
+  drives_[AsciiUpper(letter)] = std::move(drive);
 }
 
 void SimFileSystem::SetMediumPresent(char letter, bool present) {
@@ -752,12 +724,15 @@ std::shared_ptr<SimFileSystem::Node> SimFileSystem::MakeFolders(const std::strin
   if (path.size() < 2 || path[1] != ':') return nullptr;
   char letter = 0;
   std::vector<std::string> parts;
-  if (SplitPath(codePage_, path, currentDirectory_, false, &letter, &parts) != kErrorSuccess) return nullptr;
+  if (SplitPath(CodePageLeadBytes{codePage_}, path, currentDirectory_, false, &letter, &parts) !=
+      kErrorSuccess) {
+    return nullptr;
+  }
   Drive* drive = FindDrive(letter);
   if (!drive) return nullptr;
   std::shared_ptr<Node> folder = drive->root;
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    std::shared_ptr<Node> child = folder->Child(codePage_, parts[i]);
+    std::shared_ptr<Node> child = folder->Child(CodePageLeadBytes{codePage_}, parts[i]);
     if (!child) {
       child = NewNode(parts[i], true, i + 1 == parts.size() ? attributes : 0);
       folder->children.push_back(child);
@@ -791,17 +766,14 @@ bool SimFileSystem::AddFile(const std::string& path, const std::vector<std::uint
                             std::uint32_t attributes) {
   std::string text = path;
   std::replace(text.begin(), text.end(), '/', '\\');
-  std::size_t slash = std::string::npos;
-  for (std::size_t at = FindSeparator(codePage_, text, 0); at != std::string::npos;
-       at = FindSeparator(codePage_, text, at + 1)) {
-    slash = at;
-  }
+  const CodePageLeadBytes isLead{codePage_};
+  const std::size_t slash = FindLastBackslash(isLead, text);
   if (slash == std::string::npos || slash + 1 == text.size()) return false;
   const std::string name = text.substr(slash + 1);
-  if (!ValidComponent(codePage_, name, false)) return false;
+  if (!ValidComponent(isLead, name, false)) return false;
   std::shared_ptr<Node> folder = MakeFolders(text.substr(0, slash), 0);
   if (!folder) return false;
-  std::shared_ptr<Node> node = folder->Child(codePage_, name);
+  std::shared_ptr<Node> node = folder->Child(isLead, name);
   if (node && node->directory) return false;
   if (!node) {
     node = NewNode(name, false, 0);
@@ -866,7 +838,8 @@ std::vector<std::shared_ptr<SimFileSystem::Node>> SimFileSystem::Ordered(const N
   std::vector<std::shared_ptr<Node>> children = folder.children;
   if (listingOrder_ == ListingOrder::ByName) {
     std::stable_sort(children.begin(), children.end(), [&](const auto& a, const auto& b) {
-      return UpperText(codePage_, a->name) < UpperText(codePage_, b->name);
+      const CodePageLeadBytes isLead{codePage_};
+      return AsciiUpper(isLead, a->name) < AsciiUpper(isLead, b->name);
     });
   } else {
     std::stable_sort(children.begin(), children.end(),

@@ -54,7 +54,8 @@ TEST(StartUpTest, RefusedPlatformOrDamagedPayloadShowsOneMessageAndNothingElse) 
                {1, false, {}, kDamaged},
                {0, false, good, kRefused, 932, "C:\\\x83\x5c\x83\x74\x83\x67\\\x95\x5c.exe", "\x95\x5c"},
                {2, false, flipped, kDamaged, 950, "C:\\Temp\\\xa5\x5c\xa5\x5c.exe", "\xa5\x5c\xa5\x5c"},
-               {0, false, good, kRefused, 1252, "C:\\Temp\\\xa5\\Setup.exe", "Setup"}};
+               {0, false, good, kRefused, 1252, "C:\\Temp\\\xa5\\Setup.exe", "Setup"},
+               {0, false, good, kRefused, 1252, "C:\\Temp\\Qvx.Setup.exe", "Qvx.Setup"}};
   for (const Case& c : cases) {
     Machine m;
     ASSERT_TRUE(m.sim.SetCodePage(c.codePage));

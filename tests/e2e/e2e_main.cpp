@@ -35,8 +35,7 @@ static bool UseLocaleNames() {
   if (!Expect(CopyFileA(Env().setupExe.c_str(), copy.c_str(), FALSE) != FALSE,
               "the installer is saved as %s", copy.c_str()))
     return false;
-  Env().setupExe = copy;
-  Env().boxCaption = Env().names->setupName;
+  UseInstaller(copy);
   return true;
 }
 
@@ -52,7 +51,7 @@ int main(int argc, char** argv) {
       GetEnvironmentVariableA("QVX_PROGRAM_WINEDEBUG", programDebug, sizeof programDebug);
   if (length > 0 && length < sizeof programDebug)
     SetEnvironmentVariableA("WINEDEBUG", programDebug);
-  Env().setupExe = WindowsPathOf(argv[2]);
+  UseInstaller(WindowsPathOf(argv[2]));
   Env().productFolder = WindowsPathOf(argv[3]);
   if (!UseLocaleNames()) return 1;
   for (const Scenario& scenario : kScenarios) {

@@ -10,12 +10,17 @@ const LocaleNames* NamesFor(unsigned codePage) {
   // As byte escapes, so the bytes are exact. In each double-byte row the
   // pairs ending in 0x5C and the two siblings are defined characters of
   // that code page (932: 83 5C, 95 5C, 94 5C; siblings 83 61 and 83 41).
+  // 949 has no second byte 0x5C; its pairs end in letters instead: Hangul
+  // syllables GAGG 81 41 (U+AC02), GAEK 81 5A (U+AC34) and GYAEG 81 7A
+  // (U+AC55) in the folder, GAET 81 61 (U+AC35) and GAGG 81 41 as siblings,
+  // KAELM B0 41 (U+CE9A) as the installer's name.
   static const LocaleNames kNames[] = {
       {0, "C:\\My Tools\\Quorvex Test", "Beta", "Alpha", nullptr},
       {1252, "C:\\Programme\\\xdc" "bersicht", "Beta", "Alpha", nullptr},
       {932, "C:\\\x83\x5c" "a\\b\x95\x5c" "c\\d\x94\x5c", "\x83\x61", "\x83\x41", "\x95\x5c"},
       {936, "C:\\\x81\x5c" "a\\b\xd5\x5c" "c\\d\xb1\x5c", "\x81\x61", "\x81\x41", "\x81\x5c"},
       {950, "C:\\\xa5\x5c" "a\\b\xa7\x5c" "c\\d\xbb\x5c", "\xa4\x61", "\xa4\x41", "\xa5\x5c"},
+      {949, "C:\\\x81\x41" "a\\b\x81\x5a" "c\\d\x81\x7a", "\x81\x61", "\x81\x41", "\xb0\x41"},
   };
   for (const LocaleNames& names : kNames)
     if (names.codePage == codePage) return &names;
@@ -25,6 +30,22 @@ const LocaleNames* NamesFor(unsigned codePage) {
 Environment& Env() {
   static Environment environment;
   return environment;
+}
+
+void UseInstaller(const std::string& exe) {
+  // By characters: a 0x5C byte may end a double-byte character.
+  const char* name = exe.c_str();
+  const char* dot = nullptr;
+  for (const char* c = exe.c_str(); *c; c = CharNextA(c)) {
+    if (*c == '\\' || *c == '/' || *c == ':') {
+      name = c + 1;
+      dot = nullptr;
+    } else if (*c == '.') {
+      dot = c;
+    }
+  }
+  Env().setupExe = exe;
+  Env().boxCaption.assign(name, dot ? dot : exe.c_str() + exe.size());
 }
 
 bool SetupRun::Start() { return process_.Start("\"" + Env().setupExe + "\""); }

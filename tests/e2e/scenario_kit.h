@@ -11,7 +11,6 @@
 namespace texts {
 inline constexpr char kDialogCaption[] = "Setup Quorvex";
 inline constexpr char kFolderCaption[] = "Setup Folder";
-inline constexpr char kBoxCaption[] = "QvxSetup";  // the installer's file name
 inline constexpr char kPrompt[] = "Install Quorvex?\r\n\r\n(requires 2 MB of free disk space)";
 inline constexpr char kQuestion[] =
     "A previous installation of a Quorvex product found.\r\n\r\nContinue?";
@@ -32,7 +31,8 @@ inline constexpr char kFileStamp[] = "2004-09-10 16:00:00";
 // What the scenarios name, by the ANSI code page of the run's locale (0: no
 // locale). In 932, 936 and 950 a two-byte character's second byte may be
 // 0x5C or a letter: `folder` has three names with such a 0x5C at their start,
-// middle and end; the siblings (sub-folders of it) differ in a letter byte.
+// middle and end (in 949, which has no such 0x5C, a letter); the siblings
+// (sub-folders of it) differ in a letter byte.
 struct LocaleNames {
   unsigned codePage;
   const char* folder;
@@ -48,9 +48,14 @@ struct Environment {
   std::string setupExe;
   std::string productFolder;
   const LocaleNames* names = NamesFor(0);
-  std::string boxCaption = texts::kBoxCaption;  // the installer's file name
+  std::string boxCaption;  // the installer's file name less its extension
 };
 Environment& Env();
+
+// Makes exe the installer that the scenarios start, and its file name, as
+// the installer captions its message boxes with it, the caption they look
+// for.
+void UseInstaller(const std::string& exe);
 
 // One run of QvxSetup.exe.
 class SetupRun {

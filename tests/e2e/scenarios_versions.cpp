@@ -116,7 +116,7 @@ void DamagedCopy() {
     memcpy(&length, payload, 4);
     exe[at + 4 + length / 2] ^= 0x10;
   }
-  Env().setupExe = "C:\\Downloads\\QvxSetup.exe";
+  UseInstaller("C:\\Downloads\\QvxSetup.exe");
   FILE* copy = CreateFolderPath("C:\\Downloads") ? fopen(Env().setupExe.c_str(), "wb") : nullptr;
   if (!Expect(copy && fwrite(exe.data(), 1, exe.size(), copy) == exe.size() && fclose(copy) == 0,
               "the damaged copy is written"))

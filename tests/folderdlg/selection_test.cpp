@@ -18,12 +18,15 @@ class SelectionTest : public BrowserTest {
     sim.files.AddFolder("C:\\Program Files");
     sim.SetCodePage(932);
     sim.files.AddFolder("C:\\\x83\x5c\x83\x74\x83\x67\\\x90\x7d\x95\x5c");
+    // Katakana ME, 83 81: its second byte is also a lead byte.
+    sim.files.AddFolder(kKatakanaMe);
     // 130 two-byte characters: the tree's 259-byte read-back ends inside the last.
     for (int i = 0; i < 130; ++i) longName += "\x83\x41";
     ASSERT_TRUE(sim.files.AddFolder(longName));
     sim.SetCodePage(1252);
   }
   std::string longName = "C:\\";
+  static constexpr const char* kKatakanaMe = "C:\\\x83\x81";
 };
 
 TEST_F(SelectionTest, FreeSpaceTextFollowsTheKilobyteThresholds) {
@@ -111,6 +114,7 @@ TEST_F(SelectionTest, BrowseHandsBackTheChosenFolderOnlyOnOk) {
       {"C:\\Windows", {"C:\\Program Files"}, kEscape, nullptr},
       {kSoftware, {"C:", kSoftware}, kOk, kSoftware, 932},
       {"C:\\Windows", {longName}, kOk, cutName.c_str(), 932},
+      {"C:\\Windows", {kKatakanaMe}, kOk, kKatakanaMe, 932},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);

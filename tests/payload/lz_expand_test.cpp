@@ -288,6 +288,26 @@ TEST(LzExpandFile, ThroughASinkAFileOfAnySizeYieldsTheSameBytes) {
   expander.Feed(FileOf(static_cast<std::uint32_t>(expected.size()), stream));
   EXPECT_EQ(expander.Finish(), 0u);
   EXPECT_EQ(refusing.sizes.size(), 2u);
+
+  // Spaces from groups of eight 18-byte references, the most a stream yields
+  // per byte, several MB in odd-sized pieces through the smallest buffer: the
+  // room made before a step must also hold what the group cut at the end of
+  // the piece before yields.
+  Bytes spaces;
+  while (spaces.size() < 17 * 30000) {
+    spaces.push_back(0x00);
+    for (int k = 0; k < 8; ++k) spaces.insert(spaces.end(), {0x00, 0x0F});
+  }
+  const Bytes file = FileOf(30000 * 144, spaces);
+  for (const std::size_t piece : {3, 19, 1027}) {
+    Collect sink;
+    LzFileExpander through(out.data(), out.size(), &sink);
+    for (std::size_t at = 0; at < file.size(); at += piece) {
+      through.Feed(std::span(file).subspan(at, std::min(piece, file.size() - at)));
+    }
+    EXPECT_EQ(through.Finish(), 30000u * 144) << "pieces of " << piece;
+    EXPECT_TRUE(sink.got == Bytes(30000 * 144, ' ')) << "pieces of " << piece;
+  }
 }
 
 TEST(LzExpandFile, HeaderSplitAcrossPiecesIsRead) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -466,12 +467,22 @@ class QvxpackTool : public testing::Test {
   }
 
   // Exit status of qvxpack with args, run with at most limitKiB of address
-  // space; its output goes to out.txt.
-  int Run(const std::string& args, int limitKiB = kOneGiBInKiB) {
+  // space; its output goes to out.txt. With a signal to send, it runs in the
+  // background of a shell that first runs `traps`, and gets the signal once
+  // a temporary output of its appears; the status of a run that the signal
+  // ends is 128 and the signal's number, as a shell gives it. `program` is
+  // the qvxpack to run.
+  int Run(const std::string& args, int limitKiB = kOneGiBInKiB, const std::string& traps = "",
+          const std::string& sends = "", const std::string& program = QVXPACK_PATH) {
     const std::string limit =
         kCanLimitMemory ? "ulimit -v " + std::to_string(limitKiB) + " && " : "";
-    const std::string command = limit + std::string(QVXPACK_PATH) + " " + args + " >" +
-                                (dir_ / "out.txt").string() + " 2>&1";
+    std::string command =
+        limit + traps + program + " " + args + " >" + (dir_ / "out.txt").string() + " 2>&1";
+    if (!sends.empty()) {
+      command += " & pid=$!; i=0; while [ $i -lt 2000 ] && ! ls " + dir_.string() +
+                 " | grep -q '[.]partial-'; do sleep 0.01; i=$((i + 1)); done; kill -" + sends +
+                 " $pid; wait $pid";
+    }
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -600,6 +611,22 @@ TEST_F(QvxpackTool, BuildsAnInstallerFromASignedStub) {
   ASSERT_TRUE(pack::BuildInstaller(Read(stub), payload, &inMemory, &error)) << error;
   EXPECT_EQ(Read(again), inMemory.image);
   EXPECT_EQ(ResourceOf(Read(again), {16, 1, 1033, {}}), VersionRecord("1.0.0.0", 0x10000, 0));
+  // A copy of the tool started through a link stamps the installer in
+  // ../share/qvxpack/ from its real folder when given no stub; a stub given
+  // wins over it.
+  fs::create_directories(dir_ / "tree" / "bin");
+  fs::create_directories(dir_ / "tree" / "share" / "qvxpack");
+  fs::copy_file(QVXPACK_PATH, dir_ / "tree" / "bin" / "qvxpack");
+  fs::copy_file(stub, dir_ / "tree" / "share" / "qvxpack" / "QvxSetup.exe");
+  const std::string link = (dir_ / "qvxpack-link").string();
+  fs::create_symlink(dir_ / "tree" / "bin" / "qvxpack", link);
+  const std::string stamped = (dir_ / "stamped.exe").string();
+  ASSERT_EQ(Run("build -o " + stamped + Inputs(), kOneGiBInKiB, "", "", link), 0) << Output();
+  EXPECT_EQ(Read(stamped), Read(again));
+  const std::string stub32 = Write("stub32.exe", test::SyntheticPe(false, {{10, 129, 1033, {0}}}));
+  ASSERT_EQ(Run("build -o " + stamped + " " + stub32 + Inputs(), kOneGiBInKiB, "", "", link), 0);
+  ASSERT_EQ(Run("build -o " + again + " " + stub32 + Inputs()), 0) << Output();
+  EXPECT_EQ(Read(stamped), Read(again));
   ASSERT_EQ(Run("build -o " + again + " --product-version 2.3.40000.5 " + stub + Inputs()), 0);
   EXPECT_EQ(Read(exe), Read(again));
   EXPECT_EQ(Run("--version"), 0);
@@ -729,10 +756,16 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   const std::string big300 = sparse("in300", 300), big300b = sparse("in300b", 300);
   const std::string over512 = sparse("in512", 512, 1), over1792 = sparse("in1792", 1792, 1);
   const std::string big1000 = sparse("in1000", 1000), big1000b = sparse("in1000b", 1000);
+  const std::string exactly512 = sparse("in512exactly", 512);
+  const std::string big8 = sparse("in8", 8);  // long enough a build to be sent a signal
+  // The longest name Linux takes.
+  const std::string longest = (dir_ / std::string(255, 'n')).string();
   const std::string stub32 = Write("instub32.exe", test::SyntheticPe(false, {{10, 129, 1033, {}}}));
   const std::string noPayload =
       Write("instub-bare.exe", test::SyntheticPe(false, {{10, 128, 1033, Bytes(5, 'o')}}));
   fs::create_hard_link(inputs_[1], dir_ / "inlink1");
+  const std::string stubLink = (dir_ / "instub-link.exe").string();
+  fs::create_hard_link(stub32, stubLink);
   fs::create_directory_symlink(dir_, dir_ / "inlinked-dir");
   // The six files with those of some slots replaced.
   auto with = [&](std::vector<std::pair<std::size_t, std::string>> slots) {
@@ -747,8 +780,15 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
     std::string args;
     int status;
     std::string says;
+    std::string traps = "";   // shell commands before qvxpack
+    std::string sends = "";   // a signal sent while it writes its output
+    std::string writes = "";  // the output of a row that succeeds, verified against `files`
+    std::string files = "";
   };
   const std::string five = Inputs().substr(0, Inputs().rfind(' '));
+  const std::string installedStub =
+      (fs::canonical(QVXPACK_PATH).parent_path().parent_path() / "share/qvxpack/QvxSetup.exe")
+          .string();
   const Case cases[] = {
       {"", 2, "no command"},
       {"frobnicate", 2, "unknown command"},
@@ -778,7 +818,11 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"compress " + (dir_ / "missing").string() + " " + out, 1, "cannot open"},
       {"verify " + truncated + five, 2, "exactly six files"},
       {"build -o " + out + " " + truncated + Inputs(), 1, "not a Windows executable"},
-      {"build -o " + out + " " + truncated + five, 2, "exactly six files, 5 given"},
+      // Six files and no stub: the installed installer, which the build tree lacks.
+      {"build -o " + out + " " + truncated + five, 1,
+       "no STUB given, and no installer is installed at " + installedStub},
+      {"build -o " + out + " " + stub32 + Inputs() + " " + inputs_[0], 2,
+       "exactly six files, 7 given"},
       // Refused before anything is compressed.
       {"build -o " + out + " " + noPayload + with({{4, big300}}), 1,
        noPayload + " is not a Quorvex installer that qvxpack can stamp.\nqvxpack: " + noPayload +
@@ -787,10 +831,15 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
        "its folder " + (dir_ / "nowhere").string() + " does not exist"},
       {"pack -o " + out + with({{5, (dir_ / "inlink1").string()}}), 1,
        "(given as default.stg): the same file as " + inputs_[1] + " (given as QVX.hlp)"},
+      {"pack -o " + out + with({{2, inputs_[1]}}), 1,
+       inputs_[1] + " (given as QVX.cnt): the same file as " + inputs_[1] + " (given as QVX.hlp)"},
       {"pack -o " + (dir_ / "inlinked-dir" / "in2").string() + with({{4, big300}}), 1,
        "output: the same file as " + inputs_[2] + " (given as QVX.cnt), which it would overwrite"},
       {"build -o " + stub32 + " " + stub32 + with({{4, big300}}), 1,
        "output: the same file as the stub"},
+      {"build -o " + stubLink + " " + stub32 + Inputs(), 1, "output: the same file as the stub"},
+      {"build -o " + inputs_[2] + "/x.exe " + stub32 + with({{4, big300}}), 1,
+       "its folder " + inputs_[2] + " is not a folder"},
       {"pack -o " + out + with({{0, inputs_[1]}, {1, inputs_[0]}, {4, big300}}), 1,
        inputs_[1] + " (given as QVX.exe): not a Windows program"},
       {"pack -o " + out + with({{3, inputs_[4]}, {4, inputs_[3]}}), 1,
@@ -799,6 +848,9 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
        "the 32-bit installer installs files of at most 536870912 bytes (512 MiB)"},
       {"pack --for win32 -o " + out + with({{4, big300}, {5, big300b}}), 1,
        "the 32-bit installer installs products of at most 536870912 bytes (512 MiB)"},
+      // A file of exactly the limit is within it; the product around it is not.
+      {"pack --for win32 -o " + out + with({{5, exactly512}}), 1,
+       "the 32-bit installer installs products of at most 536870912 bytes"},
       {"pack -o " + out + with({{5, over1792}}), 1,
        "the 64-bit installer installs files of at most 1879048192 bytes (1792 MiB)"},
       {"pack -o " + out + with({{4, big1000}, {5, big1000b}}), 1,
@@ -809,11 +861,27 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"list -v " + truncated, 2, "unknown option '-v' for list"},
       {"build --product-version 1.2.65536.0 -o " + out + " " + stub32 + Inputs(), 2,
        "'1.2.65536.0' is not a version A.B.C.D"},
-      {"build -o " + out, 2, "build takes -o OUT, STUB and six files"},
+      {"build -o " + out, 2, "build takes exactly six files, 0 given"},
+      {"build " + stub32 + Inputs(), 2, "build takes -o OUT, an optional STUB and six files"},
+      {"pack" + Inputs() + " -o", 2, "-o needs a file name"},
+      {"build --product-version 1.2.3.65535 -o " + out + " " + noPayload + with({{4, big300}}), 1,
+       noPayload + ": no payload resource"},
+      // The temporary and scratch files beside the output take names short
+      // enough for the folder.
+      {"build -o " + longest + " " + stub32 + Inputs(), 0, "bytes; product", "", "", longest,
+       Inputs()},
+      // A hang-up that the caller ignores, as nohup does, stays ignored.
+      {"build -o " + out + " " + stub32 + with({{4, big8}}), 0, "bytes; product", "trap '' HUP; ",
+       "HUP", out, with({{4, big8}})},
+      {"build -o " + out + " " + stub32 + with({{4, big300}}), 128 + SIGTERM, "", "", "TERM"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Run(c.args), c.status) << c.args << "\n" << Output();
+    EXPECT_EQ(Run(c.args, kOneGiBInKiB, c.traps, c.sends), c.status) << c.args << "\n" << Output();
     EXPECT_NE(Output().find(c.says), std::string::npos) << c.args << "\n" << Output();
+    if (!c.writes.empty()) {
+      EXPECT_EQ(Run("verify " + c.writes + c.files), 0) << c.args << "\n" << Output();
+      fs::remove(c.writes);
+    }
     EXPECT_FALSE(fs::exists(out)) << c.args;
   }
   std::vector<std::string> left = Leftovers();

@@ -8,6 +8,7 @@
 #include "tools/qvxpack/build_checks.h"
 #include "tools/qvxpack/commands.h"
 #include "tools/qvxpack/file_io.h"
+#include "tools/qvxpack/installed_stub.h"
 #include "tools/qvxpack/installer_builder.h"
 #include "tools/qvxpack/installer_writer.h"
 #include "tools/qvxpack/payload_builder.h"
@@ -98,6 +99,16 @@ void Summary(const std::string& out, std::uint64_t size, std::uint64_t product,
               product ? 100.0 * static_cast<double>(payload) / static_cast<double>(product) : 0.0);
 }
 
+// The installer installed with qvxpack, for a build given no stub.
+bool FindInstalledStub(std::string* path, std::string* error) {
+  FileFacts facts;
+  if (!InstalledStubPath(path, error) || !StatPath(*path, &facts, error)) return false;
+  if (facts.exists) return true;
+  *error = "no STUB given, and no installer is installed at " + *path +
+           ": give the installer to stamp before the six files";
+  return false;
+}
+
 }  // namespace
 
 int Pack(const std::string& out, const std::vector<std::string>& inputs,
@@ -127,13 +138,15 @@ int Pack(const std::string& out, const std::vector<std::string>& inputs,
   return kExitOk;
 }
 
-int Build(const std::string& out, const std::string& stubPath,
+int Build(const std::string& out, const std::string& givenStub,
           const std::vector<std::string>& inputs, const VersionNumber* version) {
   std::vector<std::uint8_t> stub;
   InstallerStub parsed;
   std::vector<FileReader> files(inputs.size());
   AtomicFileWriter writer;
   std::string error;
+  std::string stubPath = givenStub;
+  if (stubPath.empty() && !FindInstalledStub(&stubPath, &error)) return Report(error);
   // The stub is read and laid out first, around an empty payload, so that a
   // file that is no installer of ours, or one the rewrite cannot follow, is
   // refused before anything is compressed.

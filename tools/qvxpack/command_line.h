@@ -10,7 +10,8 @@
 
 namespace qvx::pack {
 
-// The text of qvxpack --help.
+// The text of qvxpack --help, made by the build from the manual's source,
+// manual.txt (usage_text.cpp in the build tree).
 extern const char* const kUsage;
 
 // Prints "qvxpack: message" and the help text on standard error; returns the

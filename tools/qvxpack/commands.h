@@ -33,7 +33,8 @@ int Expand(const std::string& in, const std::string& out);
 
 // pack and build (command_build.cpp). Pack checks against `limits`, or, when
 // it is null, against the 64-bit installer's with a warning past the 32-bit
-// one's. Build keeps the stub's version record unless `version` is given.
+// one's. Build stamps the installed installer when `stub` is empty, and
+// keeps the stub's version record unless `version` is given.
 int Pack(const std::string& out, const std::vector<std::string>& inputs,
          const InstallerLimits* limits);
 int Build(const std::string& out, const std::string& stub, const std::vector<std::string>& inputs,

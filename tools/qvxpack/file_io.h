@@ -54,8 +54,10 @@ bool ReadFileStart(const std::string& path, std::size_t maxSize, std::vector<std
 // drawn and redrawn.
 bool ErrorsGoToTerminal();
 
-// After this, SIGINT, SIGTERM and SIGHUP remove the temporary file of an
-// output being written before the program ends by the signal.
+// After this, SIGINT, SIGTERM and SIGHUP (Ctrl-C and the console's close
+// events on Windows) remove the temporary files of every output being
+// written before the program ends by the signal. A signal that the caller
+// set to be ignored (nohup, trap '' HUP) stays ignored.
 void RemovePartialOutputOnSignals();
 
 // Creates a folder; one that exists already is fine.
@@ -107,10 +109,16 @@ class ScratchFile : public ScratchSpace {
   std::string error_;
 };
 
-// Removes the temporary files of the outputs not yet committed. It
-// allocates nothing, so that an out-of-memory handler can call it before
-// the process ends.
+// Removes the temporary files of the outputs not yet committed, for a
+// process that is about to end: no output starts or finishes after it. It
+// allocates nothing and is async-signal-safe, so that the signal and
+// out-of-memory handlers can call it.
 void RemovePartialOutputs();
+
+// Calls visit with the temporary file's name of each output being written.
+// For each system's RemovePartialOutputs, which holds off changes to the
+// list first.
+void ForEachPartialOutput(void (*visit)(const char* temporary));
 
 // An output written in pieces to a temporary file beside its path and
 // renamed over the path by Commit: until then nothing stands under the
@@ -131,16 +139,19 @@ class AtomicFileWriter : public ByteWriter {
   const std::string& error() const override { return error_; }
 
  private:
-  friend void RemovePartialOutputs();
-  // Puts writer where replacing stands in the list of outputs being written:
-  // Track(this, nullptr) adds, Track(nullptr, this) removes.
-  static void Track(AtomicFileWriter* writer, AtomicFileWriter* replacing);
+  friend void ForEachPartialOutput(void (*visit)(const char* temporary));
+  // Adds this writer to the list of outputs being written, or takes it off
+  // (none when it is not on it). Each system calls them while the handlers
+  // that walk the list are held off, and changes temp_ only off the list.
+  void Track();
+  void Untrack();
   void Discard();
 
   std::intptr_t handle_ = -1;
   std::string path_;
   std::string temp_;
   std::string error_;
+  AtomicFileWriter* nextPartial_ = nullptr;  // in the list of outputs being written
 };
 
 }  // namespace qvx::pack

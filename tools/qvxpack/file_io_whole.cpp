@@ -6,24 +6,30 @@
 namespace qvx::pack {
 namespace {
 
-// The outputs being written, for RemovePartialOutputs: there is rarely more
-// than one.
-AtomicFileWriter* g_open[8] = {};
+// The outputs being written, the latest first. Linked through the writers
+// themselves, so that any number fits and nothing is allocated.
+AtomicFileWriter* g_partials = nullptr;
 
 }  // namespace
 
-void AtomicFileWriter::Track(AtomicFileWriter* writer, AtomicFileWriter* replacing) {
-  for (AtomicFileWriter*& slot : g_open) {
-    if (slot == replacing) {
-      slot = writer;
+void AtomicFileWriter::Track() {
+  nextPartial_ = g_partials;
+  g_partials = this;
+}
+
+void AtomicFileWriter::Untrack() {
+  for (AtomicFileWriter** at = &g_partials; *at != nullptr; at = &(*at)->nextPartial_) {
+    if (*at == this) {
+      *at = nextPartial_;
+      nextPartial_ = nullptr;
       return;
     }
   }
 }
 
-void RemovePartialOutputs() {
-  for (AtomicFileWriter* writer : g_open) {
-    if (writer) writer->Discard();
+void ForEachPartialOutput(void (*visit)(const char* temporary)) {
+  for (const AtomicFileWriter* writer = g_partials; writer; writer = writer->nextPartial_) {
+    visit(writer->temp_.c_str());
   }
 }
 
@@ -36,8 +42,8 @@ bool ReadWholeFile(const std::string& path, std::uint64_t maxSize, std::vector<s
   while (done < data->size()) {
     std::size_t got = 0;
     if (!file.Read(data->data() + done, data->size() - done, &got) || got == 0) {
-      *error = got == 0 && file.error().empty() ? path + ": changed while being read"
-                                                : file.error();
+      *error =
+          got == 0 && file.error().empty() ? path + ": changed while being read" : file.error();
       return false;
     }
     done += got;

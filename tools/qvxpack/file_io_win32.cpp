@@ -58,22 +58,21 @@ bool Seek(HANDLE file, std::uint64_t offset) {
   return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
 }
 
-// The temporary file being written, for the console handler, which runs on
-// a thread of its own. The file is open with FILE_SHARE_DELETE, so that
-// deleting it there takes effect when the ending process closes it.
-char partialPath[MAX_PATH * 4];
-volatile LONG partialSet = 0;
+// Guards the list of outputs being written against the console handler,
+// which runs on a thread of its own. The files are open with
+// FILE_SHARE_DELETE, so that deleting one there takes effect when the ending
+// process closes it.
+SRWLOCK partialsLock = SRWLOCK_INIT;
+
+class PartialsHeld {
+ public:
+  PartialsHeld() { AcquireSRWLockExclusive(&partialsLock); }
+  ~PartialsHeld() { ReleaseSRWLockExclusive(&partialsLock); }
+};
 
 BOOL WINAPI RemovePartial(DWORD) {
-  if (partialSet) DeleteFileA(partialPath);
+  RemovePartialOutputs();
   return FALSE;  // the default handler ends the process
-}
-
-void SetPartial(const std::string& temp) {
-  const std::size_t n = std::min(temp.size(), sizeof partialPath - 1);
-  std::copy(temp.begin(), temp.begin() + n, partialPath);
-  partialPath[n] = '\0';
-  InterlockedExchange(&partialSet, 1);
 }
 
 }  // namespace
@@ -84,6 +83,13 @@ bool ErrorsGoToTerminal() {
 }
 
 void RemovePartialOutputOnSignals() { SetConsoleCtrlHandler(RemovePartial, TRUE); }
+
+void RemovePartialOutputs() {
+  // Kept for good: the process ends after this, and no writer may start or
+  // finish meanwhile.
+  AcquireSRWLockExclusive(&partialsLock);
+  ForEachPartialOutput([](const char* temporary) { DeleteFileA(temporary); });
+}
 
 bool StatPath(const std::string& path, FileFacts* facts, std::string* error) {
   *facts = FileFacts{};
@@ -237,13 +243,9 @@ bool ScratchFile::Rewind() {
   return false;
 }
 
-AtomicFileWriter::~AtomicFileWriter() {
-  Discard();
-  Track(nullptr, this);
-}
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
-bool AtomicFileWriter::Create(const std::string& path, std::string* error,
-                              std::uint32_t /*mode*/) {
+bool AtomicFileWriter::Create(const std::string& path, std::string* error, std::uint32_t /*mode*/) {
   // A name of its own beside the target: CREATE_NEW never opens another's file.
   path_ = path;
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -259,10 +261,11 @@ bool AtomicFileWriter::Create(const std::string& path, std::string* error,
     temp_.clear();
     return false;
   }
-  SetPartial(temp_);
+  {
+    PartialsHeld held;
+    Track();
+  }
   handle_ = reinterpret_cast<std::intptr_t>(file);
-  Track(nullptr, this);
-  Track(this, nullptr);
   return true;
 }
 
@@ -295,8 +298,11 @@ bool AtomicFileWriter::Commit() {
     err = GetLastError();
   }
   if (err == 0) {
+    {
+      PartialsHeld held;
+      Untrack();
+    }
     temp_.clear();
-    InterlockedExchange(&partialSet, 0);
     return true;
   }
   error_ = Reason(path_, "cannot write", err);
@@ -309,7 +315,8 @@ void AtomicFileWriter::Discard() {
   handle_ = -1;
   if (!temp_.empty()) {
     DeleteFileA(temp_.c_str());
-    InterlockedExchange(&partialSet, 0);
+    PartialsHeld held;
+    Untrack();
   }
   temp_.clear();
 }

@@ -27,18 +27,20 @@ int RunPackOrBuild(const std::vector<std::string>& args) {
   PackArgs parsed;
   const std::string problem = ParsePackArgs(args, &parsed);
   if (!problem.empty()) return UsageError(problem);
-  const std::size_t stubs = command == "build" ? 1 : 0;
-  if (parsed.output.empty() || parsed.operands.size() < stubs) {
-    return UsageError(command == "build" ? "build takes -o OUT, STUB and six files"
+  if (parsed.output.empty()) {
+    return UsageError(command == "build" ? "build takes -o OUT, an optional STUB and six files"
                                          : "pack takes -o PAYLOAD and six files");
   }
+  // build's first operand is STUB when there are more than six; six are the
+  // files alone, for the installed installer.
+  const std::size_t stubs = command == "build" && parsed.operands.size() > kTargetCount;
   const std::vector<std::string> inputs(parsed.operands.begin() + stubs, parsed.operands.end());
   if (inputs.size() != kTargetCount) {
     return UsageError(command + " takes exactly six files, " + std::to_string(inputs.size()) +
                       " given");
   }
   if (command == "pack") return Pack(parsed.output, inputs, parsed.limits);
-  return Build(parsed.output, parsed.operands[0], inputs,
+  return Build(parsed.output, stubs ? parsed.operands[0] : "", inputs,
                parsed.hasVersion ? &parsed.version : nullptr);
 }
 
@@ -87,7 +89,7 @@ int RunCommand(const std::vector<std::string>& args) {
 }
 
 // An allocation that fails ends the program with a message and exit code 1,
-// not an abort. The temporary file of an output being written goes with it,
+// not an abort. The temporary files of the outputs being written go with it,
 // so no output is left half written. The handler allocates nothing itself.
 [[noreturn]] void OutOfMemory() {
   RemovePartialOutputs();
