@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "payload/lz_expand.h"
@@ -15,10 +16,18 @@ namespace qvx {
 // expands to nothing, or does not yield exactly the expanded size its header
 // gives (a truncated or corrupt file, or one larger than the capacity).
 //
-// With a sink, a file larger than the buffer expands through it: the sink
-// receives every expanded byte, a bufferful at a time, and the result is the
-// whole count. The sink may have received bytes of a file that then fails.
+// With a sink, the sink receives every expanded byte: a file that fits the
+// buffer in one piece, once it has expanded whole; a larger one a bufferful
+// at a time, and the result is the whole count. The sink may have received
+// bytes of a larger file that then fails.
+//
+// With writtenBody, the file must read back as it was written: the first
+// four bytes of the signature (which the header check covers), then exactly
+// these bytes. One that reads back short, long or changed fails, so that no
+// one else's bytes (another installer writing the same temp file, say) are
+// expanded as this file's.
 std::int32_t ExpandFile(FileSystem& files, const std::string& path, std::uint8_t* buffer,
-                        std::uint32_t capacity, ExpandedSink* sink = nullptr);
+                        std::uint32_t capacity, ExpandedSink* sink = nullptr,
+                        std::span<const std::uint8_t> writtenBody = {});
 
 }  // namespace qvx

@@ -263,11 +263,12 @@ void LzFileExpander::Feed(std::span<const std::uint8_t> piece) {
       bad_ = true;
       return;
     }
+    throughSink_ = parsed_.expandedSize > capacity_;
     // Limited to the expanded size, so that a stream that yields more shows
     // as an overflow at once instead of running on to the buffer's end.
-    stream_.Start(out_, sink_ == nullptr ? parsed_.expandedSize : capacity_);
+    stream_.Start(out_, throughSink_ ? capacity_ : parsed_.expandedSize);
   }
-  if (sink_ != nullptr) {
+  if (throughSink_) {
     FeedThroughSink(piece);
     return;
   }
@@ -304,7 +305,7 @@ std::size_t LzFileExpander::Finish() {
   if (bad_ || headerSize_ < kLzHeaderSize) return 0;
   stream_.Finish();
   if (stream_.overflowed() || put_ + stream_.count() != parsed_.expandedSize) return 0;
-  if (sink_ != nullptr && !sink_->Put(out_, stream_.count())) return 0;
+  if (sink_ != nullptr && stream_.count() > 0 && !sink_->Put(out_, stream_.count())) return 0;
   return static_cast<std::size_t>(put_) + stream_.count();
 }
 

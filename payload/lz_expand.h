@@ -124,12 +124,14 @@ class ExpandedSink {
 // stream yields exactly that many bytes: a truncated or corrupt file must
 // never pass for a good one.
 //
-// With a sink, a file of any size expands through the buffer: whenever the
-// room left might not hold what the next stream bytes yield, the settled
-// bytes go to the sink, and at the end the rest, once the count is known to
-// match. The sink has then seen bytes of a file that may still fail: check
-// the stream first (LzExpandedCount) where that matters. The buffer needs
-// room for a piece's output beside the window (kLzSinkCapacity).
+// With a sink, every expanded byte goes to it. A file that fits the buffer
+// is expanded whole and handed over in one piece, once its count is known to
+// match. A larger one expands through the buffer: whenever the room left
+// might not hold what the next stream bytes yield, the settled bytes go to
+// the sink, and at the end the rest. The sink has then seen bytes of a file
+// that may still fail: check the stream first (LzExpandedCount) where that
+// matters. The buffer needs room for a piece's output beside the window
+// (kLzSinkCapacity). A file that expands to nothing hands the sink nothing.
 class LzFileExpander {
  public:
   LzFileExpander(std::uint8_t* out, std::size_t capacity, ExpandedSink* sink = nullptr)
@@ -146,7 +148,8 @@ class LzFileExpander {
   std::uint8_t* out_;
   std::size_t capacity_;
   ExpandedSink* sink_;
-  std::uint64_t put_ = 0;  // bytes handed to the sink so far
+  bool throughSink_ = false;  // larger than the buffer: settled bytes go out as it fills
+  std::uint64_t put_ = 0;     // bytes handed to the sink so far
   std::uint8_t header_[kLzHeaderSize] = {};
   std::size_t headerSize_ = 0;
   LzHeader parsed_;

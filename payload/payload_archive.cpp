@@ -7,10 +7,6 @@
 namespace qvx {
 namespace {
 
-// The four bytes the stored bodies leave out: with them in front, a body is a
-// complete compressed file again.
-constexpr std::uint8_t kSignatureStart[4] = {'S', 'Z', 'D', 'D'};
-
 // Every installed file carries this local time as its creation and last-write
 // time: Friday, 10 September 2004, 16:00:00.
 constexpr SystemTime kFileStamp{2004, 9, 5, 10, 16, 0, 0, 0};
@@ -28,20 +24,30 @@ FileHandle CreateForWriting(FileSystem& files, const std::string& path) {
 
 }  // namespace
 
-// Writes each bufferful of a large file to its target; the first failed
-// write stops the expansion and is kept as the entry's result.
+// Takes the expanded bytes to the target: creates it with the first of them,
+// so that an earlier installation's file stays as it was when none come, and
+// writes each piece. The first failure stops the expansion and is kept as
+// the entry's result.
 class PayloadArchive::TargetSink final : public ExpandedSink {
  public:
-  TargetSink(PayloadArchive& archive, FileHandle target) : archive_(archive), target_(target) {}
+  TargetSink(PayloadArchive& archive, const std::string& path) : archive_(archive), path_(path) {}
   bool Put(const std::uint8_t* bytes, std::size_t size) override {
-    result = archive_.WriteBlock(target_, bytes, static_cast<std::uint32_t>(size));
+    if (target == kInvalidFileHandle) {
+      target = CreateForWriting(archive_.files_, path_);
+      if (target == kInvalidFileHandle) {
+        result = ExtractResult::TargetCreateFailed;
+        return false;
+      }
+    }
+    result = archive_.WriteBlock(target, bytes, static_cast<std::uint32_t>(size));
     return result == ExtractResult::Ok;
   }
+  FileHandle target = kInvalidFileHandle;
   ExtractResult result = ExtractResult::Ok;
 
  private:
   PayloadArchive& archive_;
-  FileHandle target_;
+  const std::string& path_;
 };
 
 PayloadArchive::~PayloadArchive() { ReleaseBuffer(); }
@@ -50,11 +56,10 @@ void PayloadArchive::Open() {
   ReleaseBuffer();
   payload_ = system_.LockRcData(kPayloadResourceId);
   readPosition_ = 0;
-  capacity_ = ExpansionCapacity(payload_);
   // A product with a file too large to expand gets no buffer: its first
   // entry fails, before any file is written.
-  if (capacity_ == 0) return;
-  buffer_ = static_cast<std::uint8_t*>(system_.GlobalAlloc(kGmemZeroinit, capacity_));
+  if (!EntriesWithinExpandableSize(payload_)) return;
+  buffer_ = static_cast<std::uint8_t*>(system_.GlobalAlloc(kGmemZeroinit, kExpansionBufferSize));
 }
 
 bool PayloadArchive::HasNextEntry() const {
@@ -90,7 +95,7 @@ ExtractResult PayloadArchive::ExtractEntry(const std::string& folder, std::strin
     }
   }
 
-  ExtractResult written = WriteBlock(temp, kSignatureStart, sizeof kSignatureStart);
+  ExtractResult written = WriteBlock(temp, kLeftOutSignature.data(), kLeftOutSignature.size());
   if (written == ExtractResult::Ok) {
     written = WriteBlock(temp, entry.body.data(), static_cast<std::uint32_t>(entry.body.size()));
   }
@@ -101,38 +106,28 @@ ExtractResult PayloadArchive::ExtractEntry(const std::string& folder, std::strin
   }
   readPosition_ = entry.next();
 
-  // A file larger than the buffer is written a bufferful at a time, so its
-  // stream is checked whole before its target is touched.
-  const bool inPieces = entry.expandedSize() > capacity_;
-  std::int32_t count = 0;
-  if (inPieces) {
-    if (!entry.Sound()) return ExtractResult::ExpandFailed;
-  } else {
-    count = ExpandFile(files_, tempPath, buffer_, capacity_);
-    if (count <= 0) return ExtractResult::ExpandFailed;
-  }
-
+  // The stream is checked whole first: a file larger than the buffer reaches
+  // its target a bufferful at a time, which a stream failing part-way would
+  // leave cut short. What is expanded is the temp file as it reads back, and
+  // only if it reads back as written.
+  if (!entry.Sound()) return ExtractResult::ExpandFailed;
   const std::string targetPath = PathIn(folder, name);
-  const FileHandle target = CreateForWriting(files_, targetPath);
-  if (target == kInvalidFileHandle) return ExtractResult::TargetCreateFailed;
-
-  if (inPieces) {
-    TargetSink sink(*this, target);
-    count = ExpandFile(files_, tempPath, buffer_, capacity_, &sink);
-    written = sink.result;
-    // The temp file could not be read back or no longer holds the entry:
-    // the target is cut short, as after a failed write.
-    if (written == ExtractResult::Ok && count <= 0) written = ExtractResult::ExpandFailed;
-  } else {
-    written = WriteBlock(target, buffer_, static_cast<std::uint32_t>(count));
+  TargetSink sink(*this, targetPath);
+  const std::int32_t count =
+      ExpandFile(files_, tempPath, buffer_, kExpansionBufferSize, &sink, entry.body);
+  written = sink.result;
+  if (written == ExtractResult::Ok &&
+      (count <= 0 || static_cast<std::uint32_t>(count) != entry.expandedSize())) {
+    written = ExtractResult::ExpandFailed;
   }
+  if (sink.target == kInvalidFileHandle) return written;
   if (written != ExtractResult::Ok) {
     // The partly written target stays; the temp file goes.
     files_.DeleteFileA(tempPath);
-    files_.CloseHandle(target);
+    files_.CloseHandle(sink.target);
     return written;
   }
-  StampTarget(target, targetPath);
+  StampTarget(sink.target, targetPath);
   return ExtractResult::Ok;
 }
 

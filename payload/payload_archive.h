@@ -51,7 +51,6 @@ class PayloadArchive {
   void Finish(const std::string& folder);
 
   std::size_t readPosition() const { return readPosition_; }
-  std::uint32_t capacity() const { return capacity_; }
 
  private:
   class TargetSink;
@@ -63,7 +62,6 @@ class PayloadArchive {
   FileSystem& files_;
   std::span<const std::uint8_t> payload_;
   std::uint8_t* buffer_ = nullptr;
-  std::uint32_t capacity_ = 0;
   std::size_t readPosition_ = 0;
 };
 

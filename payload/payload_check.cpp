@@ -52,6 +52,11 @@ std::array<std::uint8_t, kCheckTrailerSize> CheckTrailer(std::uint32_t value) {
 
 PayloadCheck CheckPayload(std::span<const std::uint8_t> payload) {
   PayloadCheck check;
+  PayloadEntry entry = EntryAt(payload, 0);
+  for (; entry.kind == EntryKind::Entry; entry = EntryAt(payload, entry.next())) ++check.entries;
+  check.chainEnd = entry.offset;
+  check.terminated = entry.kind == EntryKind::End;
+
   const std::size_t size = payload.size();
   if (size >= kCheckTrailerSize && IsTag(&payload[size - kCheckTag.size()])) {
     const std::size_t covered = size - kCheckTrailerSize;
@@ -60,19 +65,19 @@ PayloadCheck CheckPayload(std::span<const std::uint8_t> payload) {
     check.stored = ReadLittleEndian32(&payload[covered]);
     check.computed = crc.Value();
     check.state = check.stored == check.computed ? CheckState::Holds : CheckState::Fails;
-  } else if (size >= kEntryLengthSize && ReadLittleEndian32(&payload[size - 4]) == 0) {
+  } else if (check.terminated && size - entry.offset <= kEntryLengthSize + kMaxPadding) {
     check.state = CheckState::Absent;
+    for (std::size_t i = entry.offset; i < size; ++i) {
+      if (payload[i] != 0) check.state = CheckState::Unreadable;
+    }
   }
   return check;
 }
 
 bool PayloadIntact(std::span<const std::uint8_t> payload) {
-  const CheckState state = CheckPayload(payload).state;
-  if (state != CheckState::Holds && state != CheckState::Absent) return false;
-  for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
-    if (walk.Entry().kind != EntryKind::Entry) return false;
-  }
-  return true;
+  const PayloadCheck check = CheckPayload(payload);
+  return check.terminated &&
+         (check.state == CheckState::Holds || check.state == CheckState::Absent);
 }
 
 }  // namespace qvx

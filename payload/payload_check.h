@@ -6,9 +6,12 @@
 //                 byte before it
 //   tag           4 bytes "QVXC"
 //
-// A payload written without a check value ends in its terminator, four zero
-// bytes, so the last four bytes tell the two kinds apart without a guess: the
-// tag, zero, or anything else, which a whole payload never ends in.
+// A payload written without a check value has nothing but its shape to show
+// that it is whole: its chain of entries, length after length from offset 0,
+// must reach a terminator with at most alignment padding after it, fewer than
+// eight zero bytes. A longer tail of zeros is what a download cut short into
+// a file allocated in advance, or blocks lost in a crash, leave behind; eight
+// zeros may be a check value wiped out, so they are never taken for padding.
 #pragma once
 
 #include <array>
@@ -45,27 +48,38 @@ inline constexpr std::array<std::uint8_t, 4> kCheckTag = {'Q', 'V', 'X', 'C'};
 // The trailer that follows a payload whose bytes have the given CRC-32.
 std::array<std::uint8_t, kCheckTrailerSize> CheckTrailer(std::uint32_t value);
 
+// Most zero bytes that may follow the terminator of a payload without a
+// check value.
+inline constexpr std::size_t kMaxPadding = kCheckTrailerSize - 1;
+
 enum class CheckState {
-  Absent,      // ends in its terminator: written without a check value
+  Absent,      // its chain ends in a terminator and padding: written without a check value
   Holds,       // the check value matches every byte before the trailer
   Fails,       // the check value does not match
-  Unreadable,  // ends in neither a terminator nor a trailer: cut off or overwritten
+  Unreadable,  // no trailer, and no chain that ends as above: cut off, overwritten or zeroed
 };
 
 struct PayloadCheck {
   CheckState state = CheckState::Unreadable;
   std::uint32_t stored = 0;    // the value in the trailer (Holds, Fails)
   std::uint32_t computed = 0;  // the CRC-32 of the bytes it covers (Holds, Fails)
+  // Where the chain of entries from offset 0, length after length (past the
+  // sixth too), ends: at a terminator, or at an entry the payload does not
+  // hold whole.
+  std::size_t entries = 0;   // whole entries before it
+  std::size_t chainEnd = 0;  // its offset
+  bool terminated = false;   // a terminator lies there
 };
 
-// Reads the trailer and, where there is one, computes the value over the
-// bytes before it.
+// Follows the chain of entries, reads the trailer and, where there is one,
+// computes the value over the bytes before it.
 PayloadCheck CheckPayload(std::span<const std::uint8_t> payload);
 
 // What the installer asks at start-up: true when the payload may be
-// installed. Its check value, if it has one, holds, and the walk reaches the
-// terminator (or the sixth entry) over whole entries only, so that a damaged
-// or cut-off payload is refused before anything is written.
+// installed. Its check value holds, or it has none and ends as a payload
+// without one must; either way its chain of whole entries reaches the
+// terminator, so that a damaged or cut-off payload is refused before
+// anything is written.
 bool PayloadIntact(std::span<const std::uint8_t> payload);
 
 }  // namespace qvx

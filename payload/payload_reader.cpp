@@ -22,8 +22,9 @@ std::uint32_t PayloadEntry::expandedSize() const {
 }
 
 bool PayloadEntry::Sound() const {
-  std::uint8_t header[kLzHeaderSize] = {'S', 'Z', 'D', 'D'};
-  std::copy_n(body.begin(), kStoredHeaderSize, header + 4);
+  std::uint8_t header[kLzHeaderSize];
+  std::copy(kLeftOutSignature.begin(), kLeftOutSignature.end(), header);
+  std::copy_n(body.begin(), kStoredHeaderSize, header + kLeftOutSignature.size());
   LzHeader parsed;
   return ParseLzHeader(header, &parsed) &&
          LzExpandedCount(body.subspan(kStoredHeaderSize)) == parsed.expandedSize;
@@ -73,12 +74,14 @@ void PayloadWalk::Advance() {
   entry_ = EntryAt(payload_, entry_.next());
 }
 
-std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload) {
+bool EntriesWithinExpandableSize(std::span<const std::uint8_t> payload) {
   for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
     const PayloadEntry& entry = walk.Entry();
-    if (entry.kind == EntryKind::Entry && entry.expandedSize() > kMaxExpandedEntrySize) return 0;
+    if (entry.kind == EntryKind::Entry && entry.expandedSize() > kMaxExpandedEntrySize) {
+      return false;
+    }
   }
-  return kExpansionBufferSize;
+  return true;
 }
 
 std::uint64_t ExpandedProductSize(std::span<const std::uint8_t> payload) {

@@ -21,8 +21,11 @@
 namespace qvx {
 
 inline constexpr std::size_t kEntryLengthSize = 4;
-// The header bytes a stored body keeps: the compressed-file header less "SZDD".
-inline constexpr std::size_t kStoredHeaderSize = 10;
+// What a stored body leaves out: the first four bytes of the compressed-file
+// signature, "SZDD". With them in front, a body is a compressed file again.
+inline constexpr std::span<const std::uint8_t, 4> kLeftOutSignature{kLzSignature.data(), 4};
+// The header bytes a stored body keeps.
+inline constexpr std::size_t kStoredHeaderSize = kLzHeaderSize - kLeftOutSignature.size();
 // The expansion buffer. A file that expands to more goes through it a
 // bufferful at a time.
 inline constexpr std::uint32_t kExpansionBufferSize = 2000000;
@@ -79,10 +82,9 @@ class PayloadWalk {
   PayloadEntry entry_;
 };
 
-// The size of the expansion buffer for a payload: kExpansionBufferSize, or 0
-// when an entry the walk visits claims more than kMaxExpandedEntrySize: such a
-// product cannot be installed, and no file of it should be written.
-std::uint32_t ExpansionCapacity(std::span<const std::uint8_t> payload);
+// False when an entry the walk visits claims more than kMaxExpandedEntrySize:
+// such a product cannot be installed, and no file of it should be written.
+bool EntriesWithinExpandableSize(std::span<const std::uint8_t> payload);
 
 // The bytes the product takes on disk: the expanded sizes of the entries the
 // walk visits, added up.

@@ -3,7 +3,10 @@
 // QVX_PLATFORM_ID is the platform family that version reports (the table of
 // versions is in CMakeLists.txt). Family 0 is refused before any dialog,
 // 1 and 2 install, and only 2 shows the free space in the folder browser.
-// damaged: a copy of the installer with one bit flipped is refused the same way.
+// damaged: a copy of the installer with one bit flipped is refused the same way;
+// with QVX_DAMAGE=zero_tail, one whose payload is zeros from entry 4's length
+// field to its end, as a download cut short into a file allocated in advance
+// leaves it.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -92,21 +95,31 @@ void WindowsVersion() {
     ExpectInstallation(run, family == 2 ? FreeSpace::kFigure : FreeSpace::kEmpty);
 }
 
-// The copy has one bit flipped in the middle of its first entry's stored data;
-// the payload is found in the file as the bytes the loader gives for it.
+// The copy has one bit flipped in the middle of its first entry's stored data,
+// or its zero-filled tail; the payload is found in the file as the bytes the
+// loader gives for it.
 void DamagedCopy() {
   HMODULE image = LoadLibraryExA(Env().setupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   HRSRC found = image ? FindResourceA(image, MAKEINTRESOURCEA(129), RT_RCDATA) : nullptr;
   const char* payload =
       found ? static_cast<const char*>(LockResource(LoadResource(image, found))) : nullptr;
+  const size_t size = found ? SizeofResource(image, found) : 0;
   std::string exe;
   const size_t at = payload && ReadWholeFile(Env().setupExe, exe)
-                        ? exe.find(std::string(payload, SizeofResource(image, found)))
+                        ? exe.find(std::string(payload, size))
                         : std::string::npos;
   if (!Expect(at != std::string::npos, "the installer's payload lies in its file")) return;
+  char damage[16] = {};
+  GetEnvironmentVariableA("QVX_DAMAGE", damage, sizeof(damage));
   uint32_t length = 0;
-  memcpy(&length, payload, 4);
-  exe[at + 4 + length / 2] ^= 0x10;
+  if (strcmp(damage, "zero_tail") == 0) {
+    size_t entry = 0;  // entry 4's length field
+    for (int i = 0; i < 4; ++i, entry += 4 + length) memcpy(&length, payload + entry, 4);
+    exe.replace(at + entry, size - entry, size - entry, '\0');
+  } else {
+    memcpy(&length, payload, 4);
+    exe[at + 4 + length / 2] ^= 0x10;
+  }
   UseInstaller("C:\\Downloads\\QvxSetup.exe");
   FILE* copy = CreateFolderPath("C:\\Downloads") ? fopen(Env().setupExe.c_str(), "wb") : nullptr;
   if (!Expect(copy && fwrite(exe.data(), 1, exe.size(), copy) == exe.size() && fclose(copy) == 0,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,13 +28,29 @@ const std::string kTemp = "C:\\Quorvex\\qvx.tmp";
 
 std::string Target(std::size_t i) { return kFolder + "\\" + std::string(kTargetNames[i]); }
 
+// Hands the expansion a temp file other than the one written, as another
+// installer writing into the same folder would.
+class TamperingFileSystem : public sim::SimFileSystem {
+ public:
+  FileHandle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
+                         std::uint32_t disposition, std::uint32_t flags) override {
+    if (tamper && access == kGenericRead && path == kTemp) {
+      Bytes bytes = *ReadBytes(path);
+      tamper(bytes);
+      AddFile(path, bytes);
+    }
+    return SimFileSystem::CreateFileA(path, access, share, disposition, flags);
+  }
+  std::function<void(Bytes&)> tamper;
+};
+
 class PayloadArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override { Reset(); }
 
   // A fresh machine: drive C: with the target folder, and the payload.
   void Reset() {
-    fsHolder = std::make_unique<sim::SimFileSystem>();
+    fsHolder = std::make_unique<TamperingFileSystem>();
     systemHolder = std::make_unique<sim::SimSystem>();
     files.clear();
     fs().AddDrive('C');
@@ -84,10 +101,10 @@ class PayloadArchiveTest : public ::testing::Test {
     EXPECT_EQ(system().BadFrees(), 0);
   }
 
-  sim::SimFileSystem& fs() { return *fsHolder; }
+  TamperingFileSystem& fs() { return *fsHolder; }
   sim::SimSystem& system() { return *systemHolder; }
 
-  std::unique_ptr<sim::SimFileSystem> fsHolder;
+  std::unique_ptr<TamperingFileSystem> fsHolder;
   std::unique_ptr<sim::SimSystem> systemHolder;
   std::vector<Bytes> files;
   Bytes payload;
@@ -108,7 +125,7 @@ TEST_F(PayloadArchiveTest, AWholeWalkInstallsEveryFileExactlyAndLeavesNoTempFile
 TEST_F(PayloadArchiveTest, EachEntryGoesThroughATempFileOfSignatureAndStoredBody) {
   PayloadArchive archive(system(), fs());
   archive.Open();
-  EXPECT_EQ(archive.capacity(), 2'000'000u);
+  EXPECT_EQ(system().LiveBytes(), 2'000'000u);
   fs().ClearCalls();
   ASSERT_EQ(archive.ExtractEntry(kFolder, kTargetNames[0]), ExtractResult::Ok);
   ASSERT_EQ(archive.ExtractEntry(kFolder, kTargetNames[1]), ExtractResult::Ok);
@@ -377,19 +394,23 @@ TEST_F(PayloadArchiveTest, PayloadShapesEndTheWalkOrFailSafely) {
 // is checked first, so a bad one fails before its target is touched, and a
 // disk that fills part-way leaves the part written, as for any target.
 TEST_F(PayloadArchiveTest, AFileLargerThanTheBufferIsWrittenInPiecesAfterItsStreamIsChecked) {
-  files[1] = SampleFile(5'000'000, 5);
-  UsePayload(PayloadOf(files));
-  fs().ClearCalls();
-  ASSERT_EQ(Walk(), ExtractResult::Ok);
-  ExpectFilesBefore(kTargetCount);
-  EXPECT_EQ(system().TotalAllocations(), 1);
-  std::vector<std::uint32_t> pieces;
-  for (const auto& call : fs().Calls("WriteFile")) {
-    if (call.path == Target(1)) pieces.push_back(call.size);
+  // A file of the buffer's size still goes in one write.
+  for (std::size_t fileSize : {2'000'000, 5'000'000}) {
+    Reset();
+    files[1] = SampleFile(fileSize, 5);
+    UsePayload(PayloadOf(files));
+    fs().ClearCalls();
+    ASSERT_EQ(Walk(), ExtractResult::Ok);
+    ExpectFilesBefore(kTargetCount);
+    EXPECT_EQ(system().TotalAllocations(), 1);
+    std::vector<std::uint32_t> pieces;
+    for (const auto& call : fs().Calls("WriteFile")) {
+      if (call.path == Target(1)) pieces.push_back(call.size);
+    }
+    EXPECT_EQ(pieces.size() == 1, fileSize <= 2'000'000) << fileSize;
+    for (std::uint32_t size : pieces) EXPECT_LE(size, 2'000'000u);
+    ExpectNothingHeld();
   }
-  EXPECT_GE(pieces.size(), 3u);
-  for (std::uint32_t size : pieces) EXPECT_LE(size, 2'000'000u);
-  ExpectNothingHeld();
 
   // The header claims one byte more than the stream yields: the earlier
   // installation's file stays as it was.
@@ -421,6 +442,43 @@ TEST_F(PayloadArchiveTest, AFileLargerThanTheBufferIsWrittenInPiecesAfterItsStre
   EXPECT_FALSE(fs().Exists(kTemp));
   EXPECT_EQ(fs().ReadBytes(Target(0)), Bytes(files[0].begin(), files[0].begin() + 2'500'000));
   ExpectNothingHeld();
+}
+
+// A temp file that does not read back as written is no success. The target
+// is created only once expanded bytes are in hand, so an earlier
+// installation's file stays unless a large file's first bufferful was out.
+TEST_F(PayloadArchiveTest, ATempFileThatDoesNotReadBackAsWrittenFails) {
+  struct Case {
+    const char* what;
+    std::size_t size;
+    std::function<void(Bytes&)> tamper;
+    sim::SimFault fault;
+    bool earlierKept;
+  };
+  const auto cut = [](Bytes& b) { b.pop_back(); };
+  const auto longer = [](Bytes& b) { b.push_back(0); };   // a flag byte of no items
+  const auto changed = [](Bytes& b) { b[100] ^= 0x01; };  // a literal
+  const Case cases[] = {
+      {"short", 3000, cut, {}, true},
+      {"long", 3000, longer, {}, true},
+      {"changed", 3000, changed, {}, true},
+      {"large, changed at the start", 5'000'000, changed, {}, true},
+      {"large, cannot be opened again", 5'000'000, {}, {"CreateFileA", 32, "qvx.tmp", 1}, true},
+      {"large, short", 5'000'000, cut, {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    files[0] = SampleFile(c.size, 3);
+    UsePayload(PayloadOf(files));
+    ASSERT_TRUE(fs().AddFile(Target(0), "earlier"));
+    fs().tamper = c.tamper;
+    if (!c.fault.operation.empty()) fs().InjectFault(c.fault);
+    EXPECT_EQ(Walk(), ExtractResult::ExpandFailed);
+    EXPECT_EQ(fs().ReadText(Target(0)) == "earlier", c.earlierKept);
+    EXPECT_FALSE(fs().Exists(kTemp));
+    ExpectNothingHeld();
+  }
 }
 
 TEST_F(PayloadArchiveTest, AnArchiveDroppedWithoutFinishStillFreesItsBuffer) {

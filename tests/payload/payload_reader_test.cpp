@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -190,12 +191,29 @@ TEST(PayloadCheck, EveryFlippedBitAndEveryCutIsRefused) {
               size == payload.size() - kCheckTrailerSize)
         << size;
   }
+  // Zeros from any entry's length field on, as a download cut short into a
+  // file allocated in advance leaves them, are no padding.
+  for (PayloadWalk walk(payload); walk.HasNextEntry(); walk.Advance()) {
+    Bytes zeroed = payload;
+    std::fill(zeroed.begin() + static_cast<std::ptrdiff_t>(walk.Entry().offset), zeroed.end(), 0);
+    EXPECT_FALSE(PayloadIntact(zeroed)) << walk.Index();
+  }
+  // Without a check value, up to seven zero bytes of padding are taken; eight
+  // may be a wiped check value, here over a flipped bit of entry 0's data.
+  Bytes unchecked(payload.begin(), payload.end() - kCheckTrailerSize);
+  for (std::size_t padding = 1; padding <= kMaxPadding; ++padding) {
+    unchecked.push_back(0);
+    EXPECT_TRUE(PayloadIntact(unchecked)) << padding;
+  }
+  unchecked.push_back(0);
+  unchecked[40] ^= 0x04;
+  EXPECT_FALSE(PayloadIntact(unchecked));
 }
 
-// The buffer is fixed; only a claim the installer's signed count cannot carry
-// leaves no buffer at all, so that nothing of such a product is installed. A
-// broken entry's header is not trusted, nor is an entry never installed.
-TEST(ExpansionCapacity, IsTheBufferUnlessAnInstalledFileIsPastTheSignedCount) {
+// Only a claim the installer's signed count cannot carry leaves no buffer,
+// so that nothing of such a product is installed. A broken entry's header is
+// not trusted, nor is an entry never installed.
+TEST(EntriesWithinExpandableSize, OnlyWhileNoInstalledFileIsPastTheSignedCount) {
   auto payloadOf = [](std::vector<std::uint32_t> sizes, bool brokenLast) {
     Bytes p;
     for (std::uint32_t size : sizes) {
@@ -212,13 +230,12 @@ TEST(ExpansionCapacity, IsTheBufferUnlessAnInstalledFileIsPastTheSignedCount) {
     }
     return p;
   };
-  EXPECT_EQ(ExpansionCapacity(payloadOf({}, false)), kExpansionBufferSize);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({1363968, 741, 0x7FFFFFFFu}, false)), kExpansionBufferSize);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({741, 0x80000000u}, false)), 0u);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({0xFFFFFFFFu}, false)), 0u);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({741}, true)), kExpansionBufferSize);
-  EXPECT_EQ(ExpansionCapacity(payloadOf({1, 2, 3, 4, 5, 6, 0x80000000u}, false)),
-            kExpansionBufferSize);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({}, false)), true);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({1363968, 741, 0x7FFFFFFFu}, false)), true);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({741, 0x80000000u}, false)), false);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({0xFFFFFFFFu}, false)), false);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({741}, true)), true);
+  EXPECT_EQ(EntriesWithinExpandableSize(payloadOf({1, 2, 3, 4, 5, 6, 0x80000000u}, false)), true);
 }
 
 // An entry is sound when its stream yields exactly what its header claims:
@@ -242,6 +259,40 @@ TEST(PayloadEntry, IsSoundOnlyWhenItsStreamYieldsItsClaim) {
   }
   for (std::size_t cut : {1, 2, 17}) {
     EXPECT_FALSE(sound(Bytes(body.begin(), body.end() - static_cast<std::ptrdiff_t>(cut)))) << cut;
+  }
+}
+
+// A file rewritten while it is read: `later` from the second pass on.
+struct ChangingReader : pack::MemoryReader {
+  ChangingReader(const Bytes& first, const Bytes& later) : MemoryReader(first), later(later) {}
+  bool Rewind() override {
+    if (++passes == 2) static_cast<pack::MemoryReader&>(*this) = pack::MemoryReader(later);
+    return MemoryReader::Rewind();
+  }
+  const Bytes& later;
+  int passes = 0;
+};
+
+TEST(WritePayload, RefusesAFileThatChangesWhileItIsRead) {
+  const Bytes file = FileOfSize(5000, 1);
+  Bytes changed = file, longer = file, shorter = file;
+  changed[4000] ^= 0x01;
+  longer.push_back('x');
+  shorter.pop_back();
+  // Rewritten between the passes, grown before the first ends, grown or cut
+  // between them.
+  const std::pair<Bytes, Bytes> cases[] = {
+      {file, changed}, {longer, longer}, {file, longer}, {file, shorter}};
+  for (const auto& [first, later] : cases) {
+    pack::MemoryReader steady(file);
+    ChangingReader changing(first, later);
+    const pack::PayloadSource sources[] = {{&steady, file.size()}, {&changing, 5000, "in1"}};
+    pack::MemoryScratch scratch;
+    Bytes payload;
+    pack::VectorWriter out(&payload);
+    std::string error;
+    EXPECT_FALSE(pack::WritePayload(sources, scratch, out, &error)) << later.size();
+    EXPECT_EQ(error, "in1 (given as QVX.hlp) changed while it was read; build again");
   }
 }
 

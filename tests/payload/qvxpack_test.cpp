@@ -694,8 +694,13 @@ TEST_F(QvxpackTool, APayloadBeginningWithMzIsNoExecutable) {
 TEST_F(QvxpackTool, RunningOutOfMemoryIsAFailureLikeAnyOther) {
   if (!kCanLimitMemory) GTEST_SKIP() << "no memory limit under AddressSanitizer";
   Bytes file = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33, 0x41, 0x00};
-  PutLength(&file, 67000000);  // 8 MiB of references can yield 71 million bytes
-  file.resize(file.size() + 8 * 1024 * 1024, 0);
+  // 8 MiB of groups of eight 18-byte references yield 71 million bytes.
+  const std::uint32_t groups = 8 * 1024 * 1024 / 17;
+  PutLength(&file, groups * 144);
+  for (std::uint32_t g = 0; g < groups; ++g) {
+    file.push_back(0);
+    for (int k = 0; k < 8; ++k) file.insert(file.end(), {0x00, 0x0F});
+  }
   const std::string in = Write("big.q", file);
   const std::string out = (dir_ / "result").string();
   EXPECT_EQ(Run("expand " + in + " " + out, 64 * 1024), 1) << Output();
@@ -755,6 +760,16 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   Bytes valueFlip = Read(payload);
   valueFlip[valueFlip.size() - 8] ^= 0x01;  // the entries are sound, only the value differs
   const std::string badValue = Write("value.bin", valueFlip);
+  // Zeros from entry 4's length field on, as a download cut short into a file
+  // allocated in advance leaves them; a wiped check value over a flipped bit.
+  Bytes zeroTail = Read(payload);
+  PayloadWalk fifth(zeroTail);
+  for (int i = 0; i < 4; ++i) fifth.Advance();
+  const std::size_t zerosFrom = fifth.Entry().offset;
+  std::fill(zeroTail.begin() + static_cast<std::ptrdiff_t>(zerosFrom), zeroTail.end(), 0);
+  const std::string zeroed = Write("zeroed.bin", zeroTail);
+  std::fill(dataFlip.end() - kCheckTrailerSize, dataFlip.end(), 0);
+  const std::string wiped = Write("wiped.bin", dataFlip);
   const std::string out = (dir_ / "result").string();
   fs::remove(payload);
 
@@ -822,13 +837,18 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
       {"pack -o " + out + with({{4, big300}, {5, empty}}), 1, "(given as default.stg): empty file"},
       {"list " + truncated, 1, "corrupt or truncated payload: entry 0 at offset 0 runs past"},
       {"list " + shortBody, 1, "entry 0 at offset 0 is 5 bytes long, shorter than its 10 header"},
-      {"expand " + hugeFile + " " + out, 1, "its 0-byte data stream can yield at most 0"},
+      {"expand " + hugeFile + " " + out, 1, "but its 0-byte data stream yields 0"},
       {"list " + huge, 1, "entry 0 at offset 0 claims an expanded size of 4294967295 bytes"},
       {"verify " + huge + Inputs(), 1, "claims an expanded size of 4294967295"},
       {"unpack " + huge + " " + out, 1, "claims an expanded size of 4294967295"},
       {"unpack " + corrupt + " " + out, 1, "corrupt"},
-      {"unpack " + corruptUnchecked + " " + out, 1, "entry 0 is corrupt"},
-      {"verify " + corrupt + Inputs(), 1, "does not expand"},
+      {"unpack " + corruptUnchecked + " " + out, 1, "entry 0 at offset 0 claims an expanded size"},
+      {"verify " + corrupt + Inputs(), 1, "entry 0 at offset 0 claims an expanded size"},
+      {"list " + zeroed, 1,
+       "the payload ends in " + std::to_string(zeroTail.size() - zerosFrom) +
+           " zero bytes after 4 entries: cut short or damaged"},
+      {"verify " + wiped + Inputs(), 1, "the payload ends in 12 zero bytes after 6 entries"},
+      {"list " + inputs_[1], 1, inputs_[1] + ": not a payload or a Quorvex installer"},
       {"list " + damaged, 1, "check value does not hold: stored CRC-32 0x"},
       {"verify " + badValue + Inputs(), 1, "check value does not hold"},
       {"unpack " + damaged + " " + out, 1, "check value does not hold"},
@@ -922,7 +942,7 @@ TEST_F(QvxpackTool, RefusesBadInputsAndLeavesNoOutput) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"corrupt.bin", "damaged.bin", "empty.bin", "huge.bin",
                                             "huge.q", "short.bin", "truncated.bin", "unchecked.bin",
-                                            "value.bin"}))
+                                            "value.bin", "wiped.bin", "zeroed.bin"}))
       << "no partial output may stay behind";
 }
 

@@ -70,7 +70,7 @@ bool OpenInputs(const std::vector<std::string>& inputs, std::vector<FileReader>*
 bool WriteProductPayload(std::vector<FileReader>& files, const std::string& output, ByteWriter& out,
                          std::string* error) {
   std::vector<PayloadSource> sources;
-  for (FileReader& file : files) sources.push_back({&file, file.size()});
+  for (FileReader& file : files) sources.push_back({&file, file.size(), file.path()});
   Progress progress(files);
   ScratchFile scratch;
   return scratch.Create(output, error) &&

@@ -1,10 +1,12 @@
 // list, verify and unpack: what a payload, or the payload of a built
 // installer, holds.
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "payload/lz_expand.h"
 #include "payload/payload_check.h"
 #include "payload/payload_reader.h"
 #include "payload/target_names.h"
@@ -19,9 +21,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Checks the payload's structure: the entries the installer walks are whole,
-// their streams can yield the sizes they claim, and the walk ends at the
-// terminator. *count receives their number.
+// Checks the payload's structure: the entries the installer walks are whole
+// and sound, their streams yielding exactly the sizes they claim. *count
+// receives their number.
 bool CheckStructure(const std::string& path, std::span<const std::uint8_t> payload,
                     std::size_t* count, std::string* error) {
   PayloadWalk walk(payload);
@@ -33,8 +35,11 @@ bool CheckStructure(const std::string& path, std::span<const std::uint8_t> paylo
                 std::to_string(kStoredHeaderSize) + " header bytes";
     } else if (e.kind == EntryKind::Broken) {
       problem = "runs past the end";
-    } else {
-      problem = UnreachableSize(e.expandedSize(), e.streamLength());
+    } else if (!e.Sound()) {
+      const auto stream = e.body.subspan(kStoredHeaderSize);
+      problem = LzExpandedCount(stream) == e.expandedSize()
+                    ? "has another signature or mode in its header"
+                    : ClaimAndYield(e.expandedSize(), stream);
     }
     if (!problem.empty()) {
       *error = path + ": corrupt or truncated payload: entry " + std::to_string(walk.Index()) +
@@ -46,6 +51,16 @@ bool CheckStructure(const std::string& path, std::span<const std::uint8_t> paylo
   return true;
 }
 
+// True when a file that is no executable starts or ends as a payload does,
+// whole or not: its first entry's body begins with the signature's second
+// half, or it ends in a check value, or it is an empty payload.
+bool LooksLikePayload(std::span<const std::uint8_t> file) {
+  const auto secondHalf = std::span(kLzSignature).subspan(kLeftOutSignature.size());
+  return CheckPayload(file).state != CheckState::Unreadable ||
+         (file.size() >= kEntryLengthSize + secondHalf.size() &&
+          std::equal(secondHalf.begin(), secondHalf.end(), file.begin() + kEntryLengthSize));
+}
+
 // Reads a payload file, or the payload resource of an executable, and checks
 // its structure. *payload points into *file; *count receives the number of
 // entries the installer walks.
@@ -53,6 +68,10 @@ bool LoadPayload(const std::string& path, Bytes* file, std::span<const std::uint
                  std::size_t* count, std::string* error) {
   if (!ReadWholeFile(path, kMaxInputSize, file, error)) return false;
   if (!LooksLikeExecutable(*file)) {
+    if (!LooksLikePayload(*file)) {
+      *error = path + ": not a payload or a Quorvex installer";
+      return false;
+    }
     *payload = *file;
   } else if (!FindResource(*file, kRtRcData, kPayloadResourceId, kLangEnglishUs, payload, error)) {
     *error = path + ": " + *error;
@@ -67,9 +86,26 @@ std::string Hex32(std::uint32_t value) {
   return text;
 }
 
+// What lies after a terminator that is not followed by a check value, or
+// where the entries end without one.
+std::string DescribeEnd(std::span<const std::uint8_t> payload, const PayloadCheck& check) {
+  const std::string after = " after " + std::to_string(check.entries) + " entries";
+  if (!check.terminated) {
+    return "entry " + std::to_string(check.entries) + " at offset " +
+           std::to_string(check.chainEnd) + " runs past the end and no check value follows";
+  }
+  const auto tail = payload.subspan(check.chainEnd);
+  if (std::all_of(tail.begin(), tail.end(), [](std::uint8_t b) { return b == 0; })) {
+    return "the payload ends in " + std::to_string(tail.size()) + " zero bytes" + after +
+           ": cut short or damaged";
+  }
+  return std::to_string(tail.size() - kEntryLengthSize) + " bytes follow the terminator" + after +
+         ", and they are no check value: cut off or overwritten";
+}
+
 // What the payload's check value says, as one line of text; false when the
-// payload is damaged: the value does not hold, or the payload ends in neither
-// its terminator nor a check value.
+// payload is damaged: the value does not hold, or the payload has none and
+// does not end as a payload without one must.
 bool DescribeCheck(std::span<const std::uint8_t> payload, std::string* text) {
   const PayloadCheck check = CheckPayload(payload);
   switch (check.state) {
@@ -86,9 +122,7 @@ bool DescribeCheck(std::span<const std::uint8_t> payload, std::string* text) {
     case CheckState::Unreadable:
       break;
   }
-  *text =
-      "check value unreadable: the payload ends in neither its terminator nor a check value "
-      "(cut off or overwritten) and the installer refuses it";
+  *text = "no check value, and " + DescribeEnd(payload, check) + "; the installer refuses it";
   return false;
 }
 
@@ -155,8 +189,6 @@ int Verify(const std::string& path, const std::vector<std::string>& inputs) {
     if (compare.readFailed()) return Report(expected.error());
     if (same) {
       std::printf("ok %s\n", name.c_str());
-    } else if (walk.Entry().kind != EntryKind::Entry || !walk.Entry().Sound()) {
-      status = Report(entry + " does not expand to its stated size");
     } else {
       status = Report(entry + " differs from " + input);
     }
@@ -170,17 +202,10 @@ int Unpack(const std::string& path, const std::string& dir, bool force) {
   std::string error;
   std::size_t count = 0;
   if (!LoadPayload(path, &file, &payload, &count, &error)) return Report(error);
+  // Every entry was checked as it was loaded, and the check value now, so
+  // that a corrupt payload leaves no files at all.
   std::string check;
   if (!DescribeCheck(payload, &check)) return Report(path + ": " + check);
-  // Every entry is checked before anything is written, so that a corrupt
-  // payload leaves no files at all.
-  PayloadWalk walk(payload);
-  for (; walk.HasNextEntry(); walk.Advance()) {
-    if (walk.Entry().kind != EntryKind::Entry || !walk.Entry().Sound()) {
-      return Report(path + ": entry " + std::to_string(walk.Index()) +
-                    " is corrupt: it does not expand to its stated size");
-    }
-  }
   // A file already there stays unless asked otherwise: unpacking into a
   // product folder to get the uninstaller would replace the vendor's own
   // files. All are named, and none is written.

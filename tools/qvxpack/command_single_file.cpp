@@ -10,12 +10,10 @@
 
 namespace qvx::pack {
 
-std::string UnreachableSize(std::uint32_t expandedSize, std::size_t streamLength) {
-  const std::uint64_t most = LzMaxExpandedSize(streamLength);
-  if (expandedSize <= most) return "";
-  return "claims an expanded size of " + std::to_string(expandedSize) + " bytes; its " +
-         std::to_string(streamLength) + "-byte data stream can yield at most " +
-         std::to_string(most);
+std::string ClaimAndYield(std::uint32_t expandedSize, std::span<const std::uint8_t> stream) {
+  return "claims an expanded size of " + std::to_string(expandedSize) + " bytes, but its " +
+         std::to_string(stream.size()) + "-byte data stream yields " +
+         std::to_string(LzExpandedCount(stream));
 }
 
 int Compress(const std::string& in, const std::string& out) {
@@ -32,13 +30,13 @@ int Expand(const std::string& in, const std::string& out) {
   std::vector<std::uint8_t> expanded;
   std::string error;
   if (!ReadWholeFile(in, kMaxInputSize, &data, &error)) return Report(error);
-  LzHeader header;
-  if (ParseLzHeader(data, &header)) {
-    const std::string problem = UnreachableSize(header.expandedSize, data.size() - kLzHeaderSize);
-    if (!problem.empty()) return Report(in + ": not a sound compressed file: it " + problem);
-  }
   if (!ExpandCompressedFile(data, &expanded)) {
-    return Report(in + ": not a sound compressed file (bad header, or corrupt or truncated data)");
+    LzHeader header;
+    if (!ParseLzHeader(data, &header)) {
+      return Report(in + ": not a sound compressed file: no compressed-file header of mode A");
+    }
+    return Report(in + ": not a sound compressed file: it " +
+                  ClaimAndYield(header.expandedSize, std::span(data).subspan(kLzHeaderSize)));
   }
   if (!WriteFileAtomically(out, expanded, &error)) return Report(error);
   return kExitOk;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,9 @@ int Report(const std::string& message);
 // Prints "qvxpack: warning: message" on standard error.
 void Warn(const std::string& message);
 
-// Why a header's expanded size cannot be the size of its data stream's
-// expansion, or "" when it can be.
-std::string UnreachableSize(std::uint32_t expandedSize, std::size_t streamLength);
+// What a compressed file whose stream does not yield its header's expanded
+// size claims and what its stream yields, for a message.
+std::string ClaimAndYield(std::uint32_t expandedSize, std::span<const std::uint8_t> stream);
 
 // compress IN OUT, expand IN OUT (command_single_file.cpp).
 int Compress(const std::string& in, const std::string& out);

@@ -74,6 +74,7 @@ class FileReader : public ByteReader {
   // Fails as ReadWholeFile does.
   bool Open(const std::string& path, std::uint64_t maxSize, std::string* error);
   std::uint64_t size() const { return size_; }
+  const std::string& path() const { return path_; }
   bool Rewind() override;
   bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override;
   const std::string& error() const override { return error_; }

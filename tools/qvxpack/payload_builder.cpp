@@ -5,46 +5,18 @@
 
 #include "payload/lz_expand.h"
 #include "payload/payload_check.h"
+#include "payload/target_names.h"
+#include "tools/qvxpack/failure.h"
 #include "tools/qvxpack/file_io.h"
 #include "tools/qvxpack/lz_compress.h"
 
 namespace qvx::pack {
 namespace {
 
-constexpr std::uint8_t kSignatureHead[4] = {0x53, 0x5A, 0x44, 0x44};  // "SZDD"
-
 void AppendLittleEndian32(std::vector<std::uint8_t>* out, std::uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) {
     out->push_back(static_cast<std::uint8_t>(value >> shift));
   }
-}
-
-// Expands the pieces of one compressed file.
-bool ExpandPieces(std::span<const std::uint8_t> head, std::span<const std::uint8_t> rest,
-                  std::vector<std::uint8_t>* out) {
-  std::uint8_t header[kLzHeaderSize];
-  if (head.size() + rest.size() < kLzHeaderSize) return false;
-  for (std::size_t i = 0; i < kLzHeaderSize; ++i) {
-    header[i] = i < head.size() ? head[i] : rest[i - head.size()];
-  }
-  LzHeader parsed;
-  if (!ParseLzHeader(header, &parsed)) return false;
-  // A size the stream cannot reach would only make the buffer huge.
-  const std::size_t streamLength = head.size() + rest.size() - kLzHeaderSize;
-  if (parsed.expandedSize > LzMaxExpandedSize(streamLength)) return false;
-  out->assign(parsed.expandedSize, 0);
-  if (parsed.expandedSize == 0) {
-    // Nothing to expand: sound only if the stream yields nothing either.
-    std::uint8_t probe = 0;
-    LzExpander stream(&probe, 0);
-    stream.Feed(rest.subspan(kLzHeaderSize - head.size()));
-    stream.Finish();
-    return !stream.overflowed();
-  }
-  LzFileExpander expander(out->data(), out->size());
-  expander.Feed(head);
-  expander.Feed(rest);
-  return expander.Finish() == parsed.expandedSize;
 }
 
 // Passes bytes on to the output and keeps the check value of all it passed.
@@ -63,6 +35,48 @@ class CheckedWriter : public ByteWriter {
   Crc32 crc_;
 };
 
+// Reads a file for the encoder's two passes and notices when it changes
+// meanwhile, as a parallel build step or a sync tool may rewrite it: each
+// pass, from a Rewind, takes a CRC-32 and a count of its bytes.
+class SteadySource : public ByteReader {
+ public:
+  SteadySource(ByteReader& in, std::uint64_t size) : in_(in), size_(size) {}
+  bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
+    if (!in_.Read(data, size, got)) return false;
+    crc_.Update({data, *got});
+    count_ += *got;
+    changed_ = changed_ || (*got == 0 && count_ < size_);
+    return true;
+  }
+  bool Rewind() override {
+    crc_ = Crc32();
+    count_ = 0;
+    return in_.Rewind();
+  }
+  const std::string& error() const override { return in_.error(); }
+
+  // Ends a pass: true when the file ends where its size does and, for a pass
+  // after the first, when it read the same bytes as the first.
+  bool EndPass(std::string* error) {
+    std::uint8_t probe = 0;
+    std::size_t got = 0;
+    if (!in_.Read(&probe, 1, &got)) return Fail(error, in_.error());
+    changed_ = changed_ || got != 0 || count_ != size_ || (passes_ > 0 && crc_.Value() != first_);
+    if (passes_++ == 0) first_ = crc_.Value();
+    return !changed_;
+  }
+  bool changed() const { return changed_; }
+
+ private:
+  ByteReader& in_;
+  std::uint64_t size_;
+  Crc32 crc_;
+  std::uint64_t count_ = 0;
+  std::uint32_t first_ = 0;
+  int passes_ = 0;
+  bool changed_ = false;
+};
+
 }  // namespace
 
 bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, ByteWriter& sink,
@@ -70,28 +84,37 @@ bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, B
   CheckedWriter out(sink);
   std::vector<std::uint8_t> frame;
   for (const PayloadSource& file : files) {
-    if (starting) starting(static_cast<std::size_t>(&file - files.data()));
+    const std::size_t index = static_cast<std::size_t>(&file - files.data());
+    if (starting) starting(index);
     if (file.size > kMaxFileSize) {
       *error = "a file of 4 GiB or more cannot be packed";
       return false;
     }
+    SteadySource source(*file.reader, file.size);
+    // A failed pass of a file that changed fails for that reason.
+    const auto failed = [&] {
+      if (!source.changed()) return false;
+      const std::string slot(index < kTargetCount ? kTargetNames[index] : "a file");
+      return Fail(error, (file.name.empty() ? slot : file.name + " (given as " + slot + ")") +
+                             " changed while it was read; build again");
+    };
     LzEncoder encoder;
-    if (!encoder.Plan(*file.reader, file.size, scratch, error)) return false;
+    if (!encoder.Plan(source, file.size, scratch, error) || !source.EndPass(error)) return failed();
     // The stored body: the compressed file without its first four bytes.
     const std::vector<std::uint8_t> header = LzHeaderBytes(static_cast<std::uint32_t>(file.size));
-    const std::uint64_t length = header.size() - sizeof kSignatureHead + encoder.streamSize();
+    const std::uint64_t length = header.size() - kLeftOutSignature.size() + encoder.streamSize();
     if (length > kMaxFileSize) {
       *error = "a compressed entry of 4 GiB or more cannot be framed";
       return false;
     }
     frame.clear();
     AppendLittleEndian32(&frame, static_cast<std::uint32_t>(length));
-    frame.insert(frame.end(), header.begin() + sizeof kSignatureHead, header.end());
+    frame.insert(frame.end(), header.begin() + kLeftOutSignature.size(), header.end());
     if (!out.Write(frame)) {
       *error = out.error();
       return false;
     }
-    if (!encoder.Write(*file.reader, scratch, out, error)) return false;
+    if (!encoder.Write(source, scratch, out, error) || !source.EndPass(error)) return failed();
   }
   frame.clear();
   AppendLittleEndian32(&frame, 0);
@@ -124,7 +147,15 @@ bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
 }
 
 bool ExpandCompressedFile(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out) {
-  return ExpandPieces({}, file, out);
+  // Checked before the output buffer is allocated, so that a size the stream
+  // cannot reach never makes it huge.
+  LzHeader parsed;
+  if (!ParseLzHeader(file, &parsed) ||
+      LzExpandedCount(file.subspan(kLzHeaderSize)) != parsed.expandedSize) {
+    return false;
+  }
+  out->assign(parsed.expandedSize, 0);
+  return LzExpandFile(file, out->data(), out->size()) == parsed.expandedSize;
 }
 
 bool ExpandEntry(const PayloadEntry& entry, std::vector<std::uint8_t>* out) {
@@ -144,7 +175,7 @@ bool ExpandEntryTo(const PayloadEntry& entry, ExpandedSink& sink) {
   if (entry.kind != EntryKind::Entry || !entry.Sound()) return false;
   std::vector<std::uint8_t> buffer(kExpansionBufferSize);
   LzFileExpander expander(buffer.data(), buffer.size(), &sink);
-  expander.Feed(kSignatureHead);
+  expander.Feed(kLeftOutSignature);
   expander.Feed(entry.body);
   return expander.Finish() == entry.expandedSize();
 }
@@ -172,7 +203,9 @@ bool CompareSink::AtEnd() {
 bool WriteEntryAtomically(const std::string& path, const PayloadEntry& entry, std::string* error) {
   struct Write final : ExpandedSink {
     explicit Write(AtomicFileWriter& to) : out(to) {}
-    bool Put(const std::uint8_t* bytes, std::size_t size) override { return out.Write({bytes, size}); }
+    bool Put(const std::uint8_t* bytes, std::size_t size) override {
+      return out.Write({bytes, size});
+    }
     AtomicFileWriter& out;
   };
   AtomicFileWriter out;

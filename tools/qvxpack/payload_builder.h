@@ -16,10 +16,12 @@ namespace qvx::pack {
 // The largest file a compressed file can describe (its size field is 32 bits).
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
 
-// A file to pack: where its bytes come from, and how many it has.
+// A file to pack: where its bytes come from, how many it has, and what the
+// vendor calls it (its target name when empty).
 struct PayloadSource {
   ByteReader* reader;
   std::uint64_t size;
+  std::string name;
 };
 
 // Writes a payload of the given files to out: each compressed, in order,
@@ -28,9 +30,10 @@ struct PayloadSource {
 // once, in order, and nothing else does. Each file is read twice; scratch
 // holds two bytes per byte of the file being compressed. starting, when
 // given, is told the index of each file before it is compressed. False with
-// the reason in *error when a file cannot be read or it or its compressed
-// body is too large for the 32-bit fields; out may then have part of the
-// payload.
+// the reason in *error when a file cannot be read, changes between or during
+// its two reads (its two passes must see the same bytes, its size and then
+// its end), or it or its compressed body is too large for the 32-bit fields;
+// out may then have part of the payload.
 bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, ByteWriter& out,
                   std::string* error, const std::function<void(std::size_t)>& starting = {});
 
@@ -40,10 +43,9 @@ bool BuildPayload(std::span<const std::vector<std::uint8_t>> files,
                   const std::function<void(std::size_t)>& starting = {});
 
 // Expands a whole compressed file. False when it is not sound (bad header,
-// or a stream that does not yield exactly the header's expanded size); an
-// expanded size beyond what the stream can yield fails before the output
-// buffer is allocated. An expanded size of 0 with an empty stream gives an
-// empty file.
+// or a stream that does not yield exactly the header's expanded size), found
+// before the output buffer is allocated. An expanded size of 0 with an empty
+// stream gives an empty file.
 bool ExpandCompressedFile(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* out);
 
 // Expands a payload entry: its body with "SZDD" in front is a compressed file.
