@@ -1,6 +1,6 @@
 // The Windows entry point: restricts where DLLs are looked for, builds the
 // platform from the Win32 backends and runs the installer's application
-// object. The entry point of runtime.cpp calls main.
+// object. The entry point of runtime.cpp calls QvxMain.
 #include "app/setup_app.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/win32_backends.h"
@@ -8,7 +8,7 @@
 #include "platform/win32/win32_tree_view.h"
 #include "platform/win32/win32_ui_backends.h"
 
-int main() {
+int QvxMain() {
   // Before anything can load a DLL on demand: the first window loads the
   // theming DLL, the shortcut loads the shell through COM.
   qvx::RestrictDllSearchToSystemFolder();

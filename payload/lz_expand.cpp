@@ -1,7 +1,6 @@
 #include "payload/lz_expand.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace qvx {
@@ -19,7 +18,13 @@ constexpr std::size_t kFastRoom = 7 * 18 + 24;
 
 std::size_t GroupSize(std::uint8_t flags) {
   // One byte per literal (1 bit), two per reference (0 bit), plus the flag.
-  return kMaxGroupSize - static_cast<std::size_t>(std::popcount(flags));
+  // The literals are counted two, four, then eight bits at a time: the
+  // processors the 32-bit installer runs on have no instruction for it, and
+  // the library routine would cost a call per group.
+  unsigned literals = flags - ((flags >> 1) & 0x55u);
+  literals = (literals & 0x33u) + ((literals >> 2) & 0x33u);
+  literals = (literals + (literals >> 4)) & 0x0Fu;
+  return kMaxGroupSize - literals;
 }
 
 // The window is never kept apart: it always holds the last 4096 bytes output,

@@ -47,9 +47,12 @@ struct DiskFreeSpace {
 };
 
 class FileSystem {
- public:
-  virtual ~FileSystem() = default;
+ protected:
+  // Destroyed by its own type, never through this base: no virtual
+  // destructor, and no deleting destructor in each derived class's table.
+  ~FileSystem() = default;
 
+ public:
   // Returns kInvalidFileHandle on failure.
   virtual FileHandle CreateFileA(const std::string& path, std::uint32_t desiredAccess,
                                  std::uint32_t shareMode, std::uint32_t creationDisposition,

@@ -12,9 +12,12 @@ inline constexpr RegKey kHkeyCurrentUser = 0x80000001u;
 inline constexpr RegKey kHkeyLocalMachine = 0x80000002u;
 
 class Registry {
- public:
-  virtual ~Registry() = default;
+ protected:
+  // Destroyed by its own type, never through this base: no virtual
+  // destructor, and no deleting destructor in each derived class's table.
+  ~Registry() = default;
 
+ public:
   // Sets *result to the opened key, or to kNullKey when it cannot be opened.
   virtual std::int32_t RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) = 0;
   virtual std::int32_t RegCreateKeyExA(RegKey parent, const char* subKey, std::uint32_t options,

@@ -7,9 +7,12 @@
 namespace qvx {
 
 class ShellLink {
- public:
-  virtual ~ShellLink() = default;
+ protected:
+  // Destroyed by its own type, never through this base: no virtual
+  // destructor, and no deleting destructor in each derived class's table.
+  ~ShellLink() = default;
 
+ public:
   virtual std::int32_t CoInitialize() = 0;
   virtual void CoUninitialize() = 0;
   // Writes a shortcut at linkPath to target with description; the result is an

@@ -20,9 +20,12 @@ struct OsVersionInfo {
 };
 
 class System {
- public:
-  virtual ~System() = default;
+ protected:
+  // Destroyed by its own type, never through this base: no virtual
+  // destructor, and no deleting destructor in each derived class's table.
+  ~System() = default;
 
+ public:
   // GetVersionExA; the caller sets dwOSVersionInfoSize to 148.
   virtual bool GetVersionExA(OsVersionInfo* info) = 0;
   virtual std::uint32_t SetErrorMode(std::uint32_t mode) = 0;

@@ -20,9 +20,12 @@ inline constexpr ImageList kNoImageList = 0;
 enum class InsertAt { Last, Sorted };  // TVI_LAST, TVI_SORT
 
 class TreeView {
- public:
-  virtual ~TreeView() = default;
+ protected:
+  // Destroyed by its own type, never through this base: no virtual
+  // destructor, and no deleting destructor in each derived class's table.
+  ~TreeView() = default;
 
+ public:
   // TVM_INSERTITEMA with TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE; parent 0
   // inserts a top-level item.
   virtual TreeItem InsertItem(WindowHandle tree, TreeItem parent, InsertAt where,

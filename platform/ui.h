@@ -26,9 +26,12 @@ struct Size {
 };
 
 class Ui {
- public:
-  virtual ~Ui() = default;
+ protected:
+  // Destroyed by its own type, never through this base: no virtual
+  // destructor, and no deleting destructor in each derived class's table.
+  ~Ui() = default;
 
+ public:
   // InitCommonControls, and the three-dimensional dialog look where the
   // platform needs a call for it.
   virtual void InitCommonControls() = 0;

@@ -83,7 +83,7 @@ struct SimFault {
 class SimFileSystem : public FileSystem {
  public:
   SimFileSystem();
-  ~SimFileSystem() override;
+  ~SimFileSystem();
   SimFileSystem(const SimFileSystem&) = delete;
   SimFileSystem& operator=(const SimFileSystem&) = delete;
 

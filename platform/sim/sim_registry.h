@@ -50,7 +50,7 @@ class SimRegistry : public Registry {
   };
 
   SimRegistry();
-  ~SimRegistry() override;
+  ~SimRegistry();
 
   // Registry
   std::int32_t RegOpenKeyA(RegKey parent, const char* subKey, RegKey* result) override;

@@ -25,7 +25,7 @@ inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 class SimSystem : public System {
  public:
   SimSystem() = default;
-  ~SimSystem() override;
+  ~SimSystem();
   SimSystem(const SimSystem&) = delete;
   SimSystem& operator=(const SimSystem&) = delete;
 

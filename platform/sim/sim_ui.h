@@ -136,7 +136,7 @@ class SimUi : public Ui {
   using MessageBoxHook = std::function<void(const SimMessageBox&)>;
 
   SimUi();
-  ~SimUi() override;
+  ~SimUi();
 
   // --- Set-up by the test ---
 

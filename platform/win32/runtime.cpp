@@ -8,10 +8,11 @@
 // - The process entry point. The program reads no command line and no
 //   environment and starts no threads, so the CRT's start-up (argument
 //   parsing, thread-local storage callbacks, floating-point set-up, runtime
-//   relocation of imported data) has nothing to do here. main itself runs the
-//   static constructors (GCC calls __main at its top); the destructors they
-//   register with atexit run when main returns. Before main, it gives the
-//   stack guard its value.
+//   relocation of imported data) has nothing to do here. It gives the stack
+//   guard its value, runs the static constructors, then the program's body,
+//   QvxMain, then the destructors the constructors registered with atexit.
+//   The body is not called main: GCC would call libgcc's __main at its top,
+//   whose constructor list and exit handling this entry point does itself.
 #include <windows.h>
 
 #include <cstddef>
@@ -71,9 +72,9 @@ extern "C" void __cxa_pure_virtual() { Fail(); }
 
 namespace {
 
-// Room for every static object with a destructor that the program holds; a
-// registration beyond it is refused, as atexit may.
-void (*exitHandlers[32])();
+// Room for every static object with a destructor that the program holds (it
+// holds none today); a registration beyond it is refused, as atexit may.
+void (*exitHandlers[8])();
 int exitHandlerCount = 0;
 
 }  // namespace
@@ -84,14 +85,25 @@ extern "C" int atexit(void (*handler)()) {
   return 0;
 }
 
-int main();
+// The static constructors, which the linker lists between a -1 and a 0. GCC's
+// own start-up runs them from the last to the first, and so does this.
+extern "C" void (*__CTOR_LIST__[])();
+
+void RunConstructors() {
+  std::size_t count = 0;
+  while (__CTOR_LIST__[count + 1] != nullptr) ++count;
+  for (; count > 0; --count) __CTOR_LIST__[count]();
+}
+
+int QvxMain();
 
 // The entry point named in the link (QvxEntry). The stack is realigned: the
 // system makes no promise about its alignment at this point.
 extern "C" [[noreturn]] __attribute__((force_align_arg_pointer, no_stack_protector)) void
 QvxEntry() {
   qvx::SeedStackGuard();
-  int status = main();
+  RunConstructors();
+  int status = QvxMain();
   while (exitHandlerCount > 0) exitHandlers[--exitHandlerCount]();
   ExitProcess(static_cast<unsigned int>(status));
 }

@@ -39,7 +39,7 @@ bool EndsWith(const char* text, const char* end) {
 
 }  // namespace
 
-int main() {
+int QvxMain() {
   if (EndsWith(GetCommandLineA(), " overrun")) return RunOverrun();
 
   char path[MAX_PATH];
