@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "payload/little_endian.h"
+
 namespace qvx {
 namespace {
 
@@ -86,9 +88,7 @@ bool ParseLzHeader(std::span<const std::uint8_t> bytes, LzHeader* header) {
   if (!std::equal(kLzSignature.begin(), kLzSignature.end(), bytes.begin())) return false;
   if (bytes[8] != kLzModeA) return false;
   header->missingChar = bytes[9];
-  header->expandedSize =
-      static_cast<std::uint32_t>(bytes[10]) | static_cast<std::uint32_t>(bytes[11]) << 8 |
-      static_cast<std::uint32_t>(bytes[12]) << 16 | static_cast<std::uint32_t>(bytes[13]) << 24;
+  header->expandedSize = ReadLittleEndian32(&bytes[10]);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "payload/payload_check.h"
 
+#include "payload/little_endian.h"
 #include "payload/payload_reader.h"
 
 namespace qvx {
@@ -45,7 +46,7 @@ void Crc32::Update(std::span<const std::uint8_t> bytes) {
 
 std::array<std::uint8_t, kCheckTrailerSize> CheckTrailer(std::uint32_t value) {
   std::array<std::uint8_t, kCheckTrailerSize> trailer{};
-  for (std::size_t i = 0; i < 4; ++i) trailer[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  WriteLittleEndian(trailer.data(), 4, value);
   for (std::size_t i = 0; i < kCheckTag.size(); ++i) trailer[4 + i] = kCheckTag[i];
   return trailer;
 }

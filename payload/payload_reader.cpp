@@ -12,11 +12,6 @@ constexpr std::size_t kExpandedSizeOffset = 6;
 
 }  // namespace
 
-std::uint32_t ReadLittleEndian32(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 std::uint32_t PayloadEntry::expandedSize() const {
   return body.size() >= kStoredHeaderSize ? ReadLittleEndian32(&body[kExpandedSizeOffset]) : 0;
 }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <span>
 
+#include "payload/little_endian.h"
 #include "payload/lz_expand.h"
 
 namespace qvx {
@@ -32,8 +33,6 @@ inline constexpr std::uint32_t kExpansionBufferSize = 2000000;
 // The largest file the installer expands: its count of expanded bytes is a
 // signed 32-bit number.
 inline constexpr std::uint32_t kMaxExpandedEntrySize = 0x7FFFFFFF;
-
-std::uint32_t ReadLittleEndian32(const std::uint8_t* bytes);
 
 enum class EntryKind {
   End,     // the terminator

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "payload/little_endian.h"
+
 namespace qvx::pack {
 
 inline bool HasBytes(std::span<const std::uint8_t> bytes, std::size_t offset, std::size_t size) {
@@ -18,8 +20,7 @@ inline bool HasBytes(std::span<const std::uint8_t> bytes, std::size_t offset, st
 inline bool ReadField(std::span<const std::uint8_t> bytes, std::size_t offset, int n,
                       std::uint32_t* value) {
   if (!HasBytes(bytes, offset, static_cast<std::size_t>(n))) return false;
-  *value = 0;
-  for (int k = n - 1; k >= 0; --k) *value = *value << 8 | bytes[offset + k];
+  *value = ReadLittleEndian(&bytes[offset], static_cast<std::size_t>(n));
   return true;
 }
 
@@ -27,7 +28,7 @@ inline bool ReadField(std::span<const std::uint8_t> bytes, std::size_t offset, i
 inline void WriteField(std::vector<std::uint8_t>& bytes, std::size_t offset, int n,
                        std::uint32_t value) {
   if (bytes.size() < offset + n) bytes.resize(offset + n);
-  for (int k = 0; k < n; ++k) bytes[offset + k] = static_cast<std::uint8_t>(value >> (8 * k));
+  WriteLittleEndian(&bytes[offset], static_cast<std::size_t>(n), value);
 }
 
 inline std::uint64_t AlignUp(std::uint64_t value, std::uint32_t alignment) {

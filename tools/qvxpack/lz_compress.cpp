@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 
+#include "payload/little_endian.h"
 #include "payload/lz_expand.h"
 #include "tools/qvxpack/match_finder.h"
 
@@ -232,9 +233,7 @@ std::vector<std::uint8_t> LzHeaderBytes(std::uint32_t expandedSize) {
   std::vector<std::uint8_t> header(kLzSignature.begin(), kLzSignature.end());
   header.push_back(kLzModeA);
   header.push_back(0);  // no missing file-name character
-  for (int shift = 0; shift < 32; shift += 8) {
-    header.push_back(static_cast<std::uint8_t>(expandedSize >> shift));
-  }
+  AppendLittleEndian32(&header, expandedSize);
   return header;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "payload/little_endian.h"
 #include "payload/lz_expand.h"
 #include "payload/payload_check.h"
 #include "payload/target_names.h"
@@ -12,12 +13,6 @@
 
 namespace qvx::pack {
 namespace {
-
-void AppendLittleEndian32(std::vector<std::uint8_t>* out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    out->push_back(static_cast<std::uint8_t>(value >> shift));
-  }
-}
 
 // Passes bytes on to the output and keeps the check value of all it passed.
 class CheckedWriter : public ByteWriter {
