@@ -61,23 +61,31 @@ bool LooksLikePayload(std::span<const std::uint8_t> file) {
           std::equal(secondHalf.begin(), secondHalf.end(), file.begin() + kEntryLengthSize));
 }
 
+// A payload file, or an executable, read whole; payload points into file,
+// and count is the number of entries the installer walks.
+struct LoadedPayload {
+  Bytes file;
+  std::span<const std::uint8_t> payload;
+  std::size_t count = 0;
+};
+
 // Reads a payload file, or the payload resource of an executable, and checks
-// its structure. *payload points into *file; *count receives the number of
-// entries the installer walks.
-bool LoadPayload(const std::string& path, Bytes* file, std::span<const std::uint8_t>* payload,
-                 std::size_t* count, std::string* error) {
-  if (!ReadWholeFile(path, kMaxInputSize, file, error)) return false;
-  if (!LooksLikeExecutable(*file)) {
-    if (!LooksLikePayload(*file)) {
+// its structure.
+bool LoadPayload(const std::string& path, LoadedPayload* loaded, std::string* error) {
+  Bytes& file = loaded->file;
+  if (!ReadWholeFile(path, kMaxInputSize, &file, error)) return false;
+  if (!LooksLikeExecutable(file)) {
+    if (!LooksLikePayload(file)) {
       *error = path + ": not a payload or a Quorvex installer";
       return false;
     }
-    *payload = *file;
-  } else if (!FindResource(*file, kRtRcData, kPayloadResourceId, kLangEnglishUs, payload, error)) {
+    loaded->payload = file;
+  } else if (!FindResource(file, kRtRcData, kPayloadResourceId, kLangEnglishUs, &loaded->payload,
+                           error)) {
     *error = path + ": " + *error;
     return false;
   }
-  return CheckStructure(path, *payload, count, error);
+  return CheckStructure(path, loaded->payload, &loaded->count, error);
 }
 
 std::string Hex32(std::uint32_t value) {
@@ -129,11 +137,10 @@ bool DescribeCheck(std::span<const std::uint8_t> payload, std::string* text) {
 }  // namespace
 
 int List(const std::string& path) {
-  Bytes file;
-  std::span<const std::uint8_t> payload;
+  LoadedPayload loaded;
   std::string error;
-  std::size_t count = 0;
-  if (!LoadPayload(path, &file, &payload, &count, &error)) return Report(error);
+  if (!LoadPayload(path, &loaded, &error)) return Report(error);
+  const auto payload = loaded.payload;
 
   std::printf("%10s %10s %10s %7s  %s\n", "offset", "stored", "expanded", "ratio", "name");
   std::uint64_t stored = 0;
@@ -149,7 +156,7 @@ int List(const std::string& path) {
     expanded += e.expandedSize();
     next = e.next();
   }
-  std::printf("%zu entries, %llu stored bytes for %llu expanded", count,
+  std::printf("%zu entries, %llu stored bytes for %llu expanded", loaded.count,
               static_cast<unsigned long long>(stored), static_cast<unsigned long long>(expanded));
   if (EntryAt(payload, next).kind == EntryKind::End) {
     std::printf(", terminator at %zu, payload %zu bytes\n", next, payload.size());
@@ -163,13 +170,12 @@ int List(const std::string& path) {
 }
 
 int Verify(const std::string& path, const std::vector<std::string>& inputs) {
-  Bytes file;
-  std::span<const std::uint8_t> payload;
+  LoadedPayload loaded;
   std::string error;
-  std::size_t count = 0;
-  if (!LoadPayload(path, &file, &payload, &count, &error)) return Report(error);
-  if (count != inputs.size()) {
-    return Report(path + ": holds " + std::to_string(count) + " entries, " +
+  if (!LoadPayload(path, &loaded, &error)) return Report(error);
+  const auto payload = loaded.payload;
+  if (loaded.count != inputs.size()) {
+    return Report(path + ": holds " + std::to_string(loaded.count) + " entries, " +
                   std::to_string(inputs.size()) + " files given");
   }
   // A damaged payload fails whatever its entries show; they are still
@@ -197,11 +203,10 @@ int Verify(const std::string& path, const std::vector<std::string>& inputs) {
 }
 
 int Unpack(const std::string& path, const std::string& dir, bool force) {
-  Bytes file;
-  std::span<const std::uint8_t> payload;
+  LoadedPayload loaded;
   std::string error;
-  std::size_t count = 0;
-  if (!LoadPayload(path, &file, &payload, &count, &error)) return Report(error);
+  if (!LoadPayload(path, &loaded, &error)) return Report(error);
+  const auto payload = loaded.payload;
   // Every entry was checked as it was loaded, and the check value now, so
   // that a corrupt payload leaves no files at all.
   std::string check;
