@@ -273,7 +273,7 @@ struct ChangingReader : pack::MemoryReader {
   int passes = 0;
 };
 
-TEST(WritePayload, RefusesAFileThatChangesWhileItIsRead) {
+TEST(WritePayload, FailsWhenAFileOrItsScratchReadsBackChanged) {
   const Bytes file = FileOfSize(5000, 1);
   Bytes changed = file, longer = file, shorter = file;
   changed[4000] ^= 0x01;
@@ -294,6 +294,23 @@ TEST(WritePayload, RefusesAFileThatChangesWhileItIsRead) {
     EXPECT_FALSE(pack::WritePayload(sources, scratch, out, &error)) << later.size();
     EXPECT_EQ(error, "in1 (given as QVX.hlp) changed while it was read; build again");
   }
+  // The encoder's notes of where matches lie read back changed: the stream
+  // written from them is not the file's.
+  struct FlippingScratch : pack::MemoryScratch {
+    bool Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
+      if (!MemoryScratch::Read(data, size, got)) return false;
+      for (std::size_t i = 0; i < *got; ++i) data[i] ^= 0x01;
+      return true;
+    }
+  } flipping;
+  pack::MemoryReader steady(file);
+  const pack::PayloadSource source[] = {{&steady, file.size()}};
+  Bytes payload;
+  pack::VectorWriter out(&payload);
+  std::string error;
+  EXPECT_FALSE(pack::WritePayload(source, flipping, out, &error));
+  EXPECT_EQ(error, "QVX.exe: its compressed bytes do not expand back to the bytes read "
+                   "(a fault in qvxpack, or its scratch file read back wrong)");
 }
 
 }  // namespace

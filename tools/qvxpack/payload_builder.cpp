@@ -30,6 +30,41 @@ class CheckedWriter : public ByteWriter {
   Crc32 crc_;
 };
 
+// Passes an entry's compressed stream on to the output and expands it as it
+// goes, keeping the check value of what it expands to: a stream that does
+// not give back the bytes that were read (a fault in the encoder, or a
+// scratch file that read back wrong) is then caught before the payload is
+// called done.
+class ExpandingWriter final : public ByteWriter, ExpandedSink {
+ public:
+  ExpandingWriter(ByteWriter& out, std::vector<std::uint8_t>& buffer,
+                  std::span<const std::uint8_t> header)
+      : out_(out), expander_(buffer.data(), buffer.size(), this) {
+    expander_.Feed(header);
+  }
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    expander_.Feed(bytes);
+    return out_.Write(bytes);
+  }
+  const std::string& error() const override { return out_.error(); }
+  // True when the stream expanded to exactly size bytes with this CRC-32.
+  bool GaveBack(std::uint64_t size, std::uint32_t crc) {
+    return expander_.Finish() == size && count_ == size && crc_.Value() == crc;
+  }
+
+ private:
+  bool Put(const std::uint8_t* bytes, std::size_t size) override {
+    crc_.Update({bytes, size});
+    count_ += size;
+    return true;
+  }
+
+  ByteWriter& out_;
+  LzFileExpander expander_;
+  Crc32 crc_;
+  std::uint64_t count_ = 0;
+};
+
 // Reads a file for the encoder's two passes and notices when it changes
 // meanwhile, as a parallel build step or a sync tool may rewrite it: each
 // pass, from a Rewind, takes a CRC-32 and a count of its bytes.
@@ -61,6 +96,8 @@ class SteadySource : public ByteReader {
     return !changed_;
   }
   bool changed() const { return changed_; }
+  // The CRC-32 of the bytes its first pass read.
+  std::uint32_t crc() const { return first_; }
 
  private:
   ByteReader& in_;
@@ -78,6 +115,7 @@ bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, B
                   std::string* error, const std::function<void(std::size_t)>& starting) {
   CheckedWriter out(sink);
   std::vector<std::uint8_t> frame;
+  std::vector<std::uint8_t> expansion(kExpansionBufferSize);
   for (const PayloadSource& file : files) {
     const std::size_t index = static_cast<std::size_t>(&file - files.data());
     if (starting) starting(index);
@@ -87,11 +125,11 @@ bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, B
     }
     SteadySource source(*file.reader, file.size);
     // A failed pass of a file that changed fails for that reason.
+    const std::string slot(index < kTargetCount ? kTargetNames[index] : "a file");
+    const std::string named = file.name.empty() ? slot : file.name + " (given as " + slot + ")";
     const auto failed = [&] {
-      if (!source.changed()) return false;
-      const std::string slot(index < kTargetCount ? kTargetNames[index] : "a file");
-      return Fail(error, (file.name.empty() ? slot : file.name + " (given as " + slot + ")") +
-                             " changed while it was read; build again");
+      if (source.changed()) *error = named + " changed while it was read; build again";
+      return false;
     };
     LzEncoder encoder;
     if (!encoder.Plan(source, file.size, scratch, error) || !source.EndPass(error)) return failed();
@@ -109,7 +147,12 @@ bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, B
       *error = out.error();
       return false;
     }
-    if (!encoder.Write(source, scratch, out, error) || !source.EndPass(error)) return failed();
+    ExpandingWriter stream(out, expansion, header);
+    if (!encoder.Write(source, scratch, stream, error) || !source.EndPass(error)) return failed();
+    if (!stream.GaveBack(file.size, source.crc())) {
+      return Fail(error, named + ": its compressed bytes do not expand back to the bytes read " +
+                             "(a fault in qvxpack, or its scratch file read back wrong)");
+    }
   }
   frame.clear();
   AppendLittleEndian32(&frame, 0);

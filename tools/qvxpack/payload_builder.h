@@ -32,8 +32,9 @@ struct PayloadSource {
 // given, is told the index of each file before it is compressed. False with
 // the reason in *error when a file cannot be read, changes between or during
 // its two reads (its two passes must see the same bytes, its size and then
-// its end), or it or its compressed body is too large for the 32-bit fields;
-// out may then have part of the payload.
+// its end), its compressed body does not expand back to the bytes read, or
+// it or its body is too large for the 32-bit fields; out may then have part
+// of the payload.
 bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, ByteWriter& out,
                   std::string* error, const std::function<void(std::size_t)>& starting = {});
 
