@@ -35,22 +35,6 @@ std::string MachineName(std::uint32_t machine) {
   return text;
 }
 
-// Whether the file at path, of size bytes, holds exactly what a payload
-// entry expands to. An entry that is not sound equals nothing.
-bool SameBytesAsEntry(const std::string& path, std::uint64_t size, const PayloadEntry& entry,
-                      bool* same, std::string* error) {
-  *same = false;
-  if (entry.kind != EntryKind::Entry || entry.expandedSize() != size || !entry.Sound()) {
-    return true;
-  }
-  FileReader file;
-  if (!file.Open(path, kMaxFileSize, error)) return false;
-  CompareSink compare(file);
-  *same = ExpandEntryTo(entry, compare) && compare.AtEnd();
-  if (compare.readFailed()) return Fail(error, file.error());
-  return true;
-}
-
 // The slots of the program and the uninstaller given each other's file:
 // QVX.exe the bytes of the stub's uninstaller, or QvxUninstall.exe those of
 // its program. The stub's own product is the one vendors are most likely to
@@ -66,7 +50,9 @@ bool CheckNotSwapped(const BuildRequest& request, const std::vector<FileFacts>& 
                                                        {kUninstallerSlot, kProgramSlot}};
   for (const auto& [slot, other] : swaps) {
     bool same = false;
-    if (!SameBytesAsEntry(request.inputs[slot], inputs[slot].size, carried[other], &same, error)) {
+    // Sizes first: a file of another size is no copy, and need not be read.
+    if (carried[other].expandedSize() == inputs[slot].size &&
+        !EntryMatchesFile(carried[other], request.inputs[slot], &same, error)) {
       return false;
     }
     if (same) {

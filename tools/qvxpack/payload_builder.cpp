@@ -109,6 +109,37 @@ class SteadySource : public ByteReader {
   bool changed_ = false;
 };
 
+// Compares expanded bytes with the next bytes of a file.
+class CompareSink final : public ExpandedSink {
+ public:
+  explicit CompareSink(ByteReader& file) : file_(file), chunk_(1 << 20) {}
+  bool Put(const std::uint8_t* bytes, std::size_t size) override {
+    while (size > 0) {
+      std::size_t got = 0;
+      if (!file_.Read(chunk_.data(), std::min(size, chunk_.size()), &got)) {
+        readFailed_ = true;
+        return false;
+      }
+      if (got == 0 || std::memcmp(chunk_.data(), bytes, got) != 0) return false;
+      bytes += got;
+      size -= got;
+    }
+    return true;
+  }
+  // True when the file holds no more bytes than were compared.
+  bool AtEnd() {
+    std::size_t got = 0;
+    if (!file_.Read(chunk_.data(), 1, &got)) readFailed_ = true;
+    return !readFailed_ && got == 0;
+  }
+  bool readFailed() const { return readFailed_; }
+
+ private:
+  ByteReader& file_;
+  std::vector<std::uint8_t> chunk_;
+  bool readFailed_ = false;
+};
+
 }  // namespace
 
 bool WritePayload(std::span<const PayloadSource> files, ScratchSpace& scratch, ByteWriter& sink,
@@ -218,24 +249,14 @@ bool ExpandEntryTo(const PayloadEntry& entry, ExpandedSink& sink) {
   return expander.Finish() == entry.expandedSize();
 }
 
-bool CompareSink::Put(const std::uint8_t* bytes, std::size_t size) {
-  while (size > 0) {
-    std::size_t got = 0;
-    if (!file_.Read(chunk_.data(), std::min(size, chunk_.size()), &got)) {
-      readFailed_ = true;
-      return false;
-    }
-    if (got == 0 || std::memcmp(chunk_.data(), bytes, got) != 0) return false;
-    bytes += got;
-    size -= got;
-  }
-  return true;
-}
-
-bool CompareSink::AtEnd() {
-  std::size_t got = 0;
-  if (!file_.Read(chunk_.data(), 1, &got)) readFailed_ = true;
-  return !readFailed_ && got == 0;
+bool EntryMatchesFile(const PayloadEntry& entry, const std::string& path, bool* same,
+                      std::string* error) {
+  *same = false;
+  FileReader file;
+  if (!file.Open(path, kMaxFileSize, error)) return false;
+  CompareSink compare(file);
+  *same = ExpandEntryTo(entry, compare) && compare.AtEnd();
+  return !compare.readFailed() || Fail(error, file.error());
 }
 
 bool WriteEntryAtomically(const std::string& path, const PayloadEntry& entry, std::string* error) {

@@ -57,20 +57,11 @@ bool ExpandEntry(const PayloadEntry& entry, std::vector<std::uint8_t>* out);
 // sound fails before the sink sees a byte; false too when the sink refuses.
 bool ExpandEntryTo(const PayloadEntry& entry, ExpandedSink& sink);
 
-// Compares expanded bytes with the next bytes of a file.
-class CompareSink : public ExpandedSink {
- public:
-  explicit CompareSink(ByteReader& file) : file_(file), chunk_(1 << 20) {}
-  bool Put(const std::uint8_t* bytes, std::size_t size) override;
-  // True when the file holds no more bytes than were compared.
-  bool AtEnd();
-  bool readFailed() const { return readFailed_; }
-
- private:
-  ByteReader& file_;
-  std::vector<std::uint8_t> chunk_;
-  bool readFailed_ = false;
-};
+// Whether the file at path holds exactly the bytes a sound entry expands
+// to (*same); an entry that is not sound matches no file. False, with the
+// reason, when the file cannot be read.
+bool EntryMatchesFile(const PayloadEntry& entry, const std::string& path, bool* same,
+                      std::string* error);
 
 // Expands a sound entry into the file at path, written whole or not at all.
 bool WriteEntryAtomically(const std::string& path, const PayloadEntry& entry, std::string* error);
